@@ -1,0 +1,51 @@
+#include "AppPaths.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+#include <sys/stat.h>
+
+AppPaths::AppPaths(QString directory)
+    : m_directory(std::move(directory))
+{}
+
+AppPaths AppPaths::standard()
+{
+    return AppPaths(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                    QStringLiteral("/HalvexKelvane"));
+}
+
+QString AppPaths::directory() const
+{
+    if (!QFileInfo::exists(m_directory)) {
+        const QFileInfo info(m_directory);
+        QDir().mkpath(info.absolutePath());
+        ::mkdir(QFile::encodeName(m_directory).constData(), 0700);
+    }
+    return m_directory;
+}
+
+QString AppPaths::file(const QString &name) const
+{
+    return directory() + u'/' + name;
+}
+
+QString AppPaths::settingsFile() const
+{
+    return file(QStringLiteral("settings.json"));
+}
+
+QString AppPaths::registryFile() const
+{
+    return file(QStringLiteral("instances.json"));
+}
+
+QString AppPaths::binaryInstallPath() const
+{
+    return file(QStringLiteral("halvex"));
+}
+
+QString AppPaths::extractionDirectory() const
+{
+    return file(QStringLiteral("extract_temp"));
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// Where the application keeps its own files: one directory (mode 0700, since the files in it
+// hold tokens) with settings.json, instances.json, the installed server and its unpacking area.
+// Every path getter creates the directory first; a failure to create it is left to the reader
+// or writer of the file to notice.
+class AppPaths
+{
+public:
+    explicit AppPaths(QString directory);
+    // $XDG_DATA_HOME/HalvexKelvane, ~/.local/share/HalvexKelvane by default.
+    static AppPaths standard();
+
+    QString directory() const;
+    QString settingsFile() const;
+    QString registryFile() const;
+    QString binaryInstallPath() const;
+    QString extractionDirectory() const;
+
+private:
+    QString file(const QString &name) const;
+
+    QString m_directory;
+};

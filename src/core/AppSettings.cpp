@@ -1,0 +1,101 @@
+#include "AppSettings.h"
+
+#include "JsonFields.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+AppSettings::AppSettings(const AppPaths &paths, QObject *parent)
+    : QObject(parent)
+    , m_file(paths.settingsFile())
+    , m_dataStorageLocation(defaultDataStorageLocation())
+    , m_timezone(defaultTimezone())
+{
+    const auto bytes = m_file.read();
+    if (!bytes)
+        return;
+    m_stored = decode(*bytes);
+    if (!m_stored) {
+        m_file.markUndecodable();
+        return;
+    }
+    QTimer::singleShot(0, this, &AppSettings::applyStoredValues);
+}
+
+AppSettings *AppSettings::shared()
+{
+    static AppSettings *const instance = new AppSettings(AppPaths::standard());
+    return instance;
+}
+
+QUrl AppSettings::defaultDataStorageLocation()
+{
+    return QUrl::fromLocalFile(QDir::homePath() + QStringLiteral("/Halvex"));
+}
+
+std::optional<AppSettings::Values> AppSettings::decode(const QByteArray &bytes)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(bytes);
+    if (!document.isObject())
+        return std::nullopt;
+    JsonFields fields(document.object());
+    Values values;
+    values.dataStorageLocation = fields.url(QStringLiteral("dataStorageLocation"));
+    values.binaryPath = fields.optionalUrl(QStringLiteral("binaryPath")).value_or(QUrl());
+    values.timezone = fields.optionalString(QStringLiteral("timezone")).value_or(defaultTimezone());
+    if (!fields.ok())
+        return std::nullopt;
+    return values;
+}
+
+void AppSettings::applyStoredValues()
+{
+    if (!m_stored)
+        return;
+    const Values values = *std::exchange(m_stored, std::nullopt);
+    m_dataStorageLocation = values.dataStorageLocation;
+    m_binaryPath = values.binaryPath;
+    m_timezone = values.timezone;
+    emit changed();
+}
+
+void AppSettings::setDataStorageLocation(const QUrl &location)
+{
+    applyStoredValues();
+    if (location == m_dataStorageLocation)
+        return;
+    m_dataStorageLocation = location;
+    emit changed();
+}
+
+void AppSettings::setBinaryPath(const QUrl &path)
+{
+    applyStoredValues();
+    if (path == m_binaryPath)
+        return;
+    m_binaryPath = path;
+    emit changed();
+}
+
+void AppSettings::setTimezone(const QString &timezone)
+{
+    applyStoredValues();
+    if (timezone == m_timezone)
+        return;
+    m_timezone = timezone;
+    emit changed();
+}
+
+bool AppSettings::save()
+{
+    applyStoredValues();
+    const QJsonObject object{
+        {QStringLiteral("dataStorageLocation"), m_dataStorageLocation.toString(QUrl::FullyEncoded)},
+        {QStringLiteral("binaryPath"),
+         m_binaryPath.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(m_binaryPath.toString(QUrl::FullyEncoded))},
+        {QStringLiteral("timezone"), m_timezone},
+    };
+    return m_file.write(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QMetaType>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+// One managed server instance: a plain value, compared and hashed over all seven fields.
+struct HalvexInstance
+{
+    // The registry file stores dates as reference seconds; the export file as ISO 8601 text.
+    enum class DateForm { ReferenceSeconds, Iso8601 };
+
+    QUuid id;
+    QString name;
+    QString authToken;
+    qint64 port = 0;
+    bool isRunning = false;
+    double createdAt = 0; // seconds since 2001-01-01 00:00:00 UTC
+    double updatedAt = 0;
+
+    // A new record with a fresh random id, not running, created and updated now.
+    static HalvexInstance create(const QString &name, const QString &authToken, qint64 port);
+
+    // "http://<name>.halvex.local:<port>", the name exactly as stored.
+    QString localURL() const;
+    // "<name>.halvex.local"
+    QString hostName() const;
+
+    QJsonObject toJson(DateForm form = DateForm::ReferenceSeconds) const;
+    // Every one of the seven keys must be present with its type; other keys are ignored.
+    static std::optional<HalvexInstance> fromJson(const QJsonObject &object, DateForm form = DateForm::ReferenceSeconds,
+                                                  QString *error = nullptr);
+
+    friend bool operator==(const HalvexInstance &, const HalvexInstance &) = default;
+};
+
+size_t qHash(const HalvexInstance &instance, size_t seed = 0) noexcept;
+
+Q_DECLARE_METATYPE(HalvexInstance)

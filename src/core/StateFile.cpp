@@ -1,0 +1,48 @@
+#include "StateFile.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QSaveFile>
+
+#include <cstdio>
+
+StateFile::StateFile(QString path)
+    : m_path(std::move(path))
+{}
+
+std::optional<QByteArray> StateFile::read() const
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+void StateFile::keepUndecodableAside()
+{
+    m_undecodable = false;
+    const QString aside =
+        m_path + QStringLiteral(".corrupt-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (QFile::rename(m_path, aside)) {
+        std::fprintf(stderr, "%s could not be read and was kept as %s\n", qPrintable(m_path), qPrintable(aside));
+    }
+}
+
+bool StateFile::write(const QByteArray &bytes, QString *error)
+{
+    if (m_undecodable)
+        keepUndecodableAside();
+    return writeAtomically(m_path, bytes, error);
+}
+
+bool StateFile::writeAtomically(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    // QSaveFile creates its temporary file with the umask's permissions; tokens stay private.
+    const bool ok = file.open(QIODevice::WriteOnly) &&
+                    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+                    file.write(bytes) == bytes.size() && file.commit();
+    if (!ok && error)
+        *error = file.errorString();
+    return ok;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// One of the application's own JSON files. Writes replace the file atomically with mode 0600.
+// A file whose content could not be decoded is moved aside once, as
+// <name>.corrupt-<yyyyMMdd-HHmmss>, before the first write would replace it.
+class StateFile
+{
+public:
+    explicit StateFile(QString path);
+
+    const QString &path() const { return m_path; }
+
+    // The whole file, or nothing when it is missing or unreadable.
+    std::optional<QByteArray> read() const;
+    void markUndecodable() { m_undecodable = true; }
+    bool write(const QByteArray &bytes, QString *error = nullptr);
+
+    // Atomic replace with owner-only permissions, for any file that holds tokens.
+    static bool writeAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+private:
+    void keepUndecodableAside();
+
+    QString m_path;
+    bool m_undecodable = false;
+};

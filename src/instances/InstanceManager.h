@@ -1,0 +1,67 @@
+#pragma once
+
+#include "core/HalvexInstance.h"
+#include "instances/InstanceLogs.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QUuid>
+
+#include <optional>
+
+class AppSettings;
+class StateFile;
+
+// The registry of instances and everything done to them: the list and its file, the logs, the
+// data directories, and (through its collaborators) launching, stopping and host names.
+// Everything runs on the GUI thread.
+class InstanceManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    InstanceManager(AppSettings *settings, const QString &registryFile, QObject *parent = nullptr);
+    ~InstanceManager() override;
+
+    // The one manager of the application; never destroyed.
+    static InstanceManager *shared();
+
+    const QList<HalvexInstance> &instances() const { return m_instances; }
+    // The first record with this id, in list order.
+    std::optional<HalvexInstance> instance(const QUuid &id) const;
+    const QHash<QUuid, QStringList> &logs() const { return m_logs.all(); }
+    QStringList logs(const QUuid &id) const { return m_logs.entries(id); }
+
+    void addInstance(const HalvexInstance &instance);
+    void updateInstance(const HalvexInstance &instance);
+    void deleteInstance(const HalvexInstance &instance);
+    bool saveInstances();
+    void loadInstances();
+
+    void addLog(const QUuid &id, const QString &message);
+    void clearLogs(const QUuid &id);
+
+    // The instance's data directory: the storage location with the name appended as one path
+    // component, as a plain file-system path.
+    QString dataDirectoryPath(const HalvexInstance &instance) const;
+    void createDataDirectory(const HalvexInstance &instance);
+
+    // Asks a running instance's process to end (SIGTERM); the record stays marked running until
+    // the process has exited.
+    void stopInstance(const HalvexInstance &instance);
+
+signals:
+    // The list changed: a record was added, updated, removed or marked running/not running.
+    void instancesChanged();
+    // The log of this id changed: an entry was added, or the log was cleared or removed.
+    void logsChanged(const QUuid &id);
+
+private:
+    void removeDataDirectory(const HalvexInstance &instance);
+
+    AppSettings *m_settings;
+    std::unique_ptr<StateFile> m_registry;
+    QList<HalvexInstance> m_instances;
+    InstanceLogs m_logs;
+};

@@ -1,0 +1,280 @@
+#include "core/AppPaths.h"
+#include "core/AppSettings.h"
+#include "instances/InstanceManager.h"
+
+#include "TestJson.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestInstanceRegistry : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<AppSettings> m_settings;
+
+    AppPaths paths() const { return AppPaths(m_dir->filePath(QStringLiteral("state"))); }
+    QString storage() const { return m_dir->filePath(QStringLiteral("data")); }
+    std::unique_ptr<InstanceManager> manager() const
+    {
+        return std::make_unique<InstanceManager>(m_settings.get(), paths().registryFile());
+    }
+    QByteArray registryBytes() const
+    {
+        QFile file(paths().registryFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QJsonArray registryArray() const { return QJsonDocument::fromJson(registryBytes()).array(); }
+    void writeRegistry(const QByteArray &bytes) const
+    {
+        QFile file(paths().registryFile());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    static HalvexInstance named(const QString &name, qint64 port = 8080)
+    {
+        return HalvexInstance::create(name, QStringLiteral("token"), port);
+    }
+    static bool logContains(const QStringList &log, const QString &text)
+    {
+        return std::any_of(log.begin(), log.end(), [&text](const QString &e) { return e.contains(text); });
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_settings = std::make_unique<AppSettings>(paths());
+        m_settings->setDataStorageLocation(QUrl::fromLocalFile(storage()));
+    }
+
+    void noFile_emptyListAndFirstAddCreatesFile()
+    {
+        auto registry = manager();
+        QVERIFY(registry->instances().isEmpty());
+        QVERIFY(!QFile::exists(paths().registryFile()));
+        const HalvexInstance instance = named(QStringLiteral("orders"));
+        registry->addInstance(instance);
+        QCOMPARE(registryArray().size(), 1);
+        QVERIFY(!registryBytes().contains(' '));
+        QCOMPARE(QFile::permissions(paths().registryFile()),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    }
+
+    void add_appendsStampsUpdatedAndCreatesDataDirectory()
+    {
+        auto registry = manager();
+        registry->addInstance(named(QStringLiteral("first"), 1));
+        HalvexInstance second = named(QStringLiteral("second"), 2);
+        second.createdAt = 100.5;
+        second.updatedAt = 100.5;
+        registry->addInstance(second);
+        const HalvexInstance stored = registry->instances().last();
+        QCOMPARE(stored.id, second.id);
+        QCOMPARE(stored.createdAt, 100.5);
+        QVERIFY(stored.updatedAt > 100.5);
+        QCOMPARE(registryArray().last().toObject().value(QStringLiteral("name")).toString(), QStringLiteral("second"));
+        QVERIFY(QFileInfo(storage() + QStringLiteral("/second")).isDir());
+        QVERIFY(logContains(registry->logs(second.id),
+                            QStringLiteral("✓ Data directory created: ") + storage() + QStringLiteral("/second")));
+    }
+
+    void reload_readsEveryRecordNotRunning()
+    {
+        HalvexInstance running = named(QStringLiteral("busy"));
+        {
+            auto registry = manager();
+            running.isRunning = true;
+            registry->addInstance(running);
+            registry->addInstance(named(QStringLiteral("idle"), 9000));
+            QVERIFY(registryBytes().contains("\"isRunning\":true"));
+        }
+        auto reloaded = manager();
+        QCOMPARE(reloaded->instances().size(), 2);
+        QCOMPARE(reloaded->instances().first().id, running.id);
+        QVERIFY(!reloaded->instances().first().isRunning);
+    }
+
+    void badRecord_emptyListAndFileKeptAside()
+    {
+        const QByteArray bad = json("[{'id':'0F8FAD5B-D9CB-469F-A165-70867728950E','name':'a','authToken':'t',"
+                                    "'isRunning':false,'createdAt':1,'updatedAt':2}]");
+        writeRegistry(bad);
+        auto registry = manager();
+        QVERIFY(registry->instances().isEmpty());
+        QCOMPARE(registryBytes(), bad); // untouched at start-up
+        registry->addInstance(named(QStringLiteral("fresh")));
+        const QStringList aside = QDir(paths().directory()).entryList({QStringLiteral("instances.json.corrupt-*")});
+        QCOMPARE(aside.size(), 1);
+        QFile kept(paths().directory() + u'/' + aside.first());
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), bad);
+        QCOMPARE(registryArray().size(), 1);
+    }
+
+    void update_replacesInPlaceAndIgnoresUnknownId()
+    {
+        auto registry = manager();
+        registry->addInstance(named(QStringLiteral("a"), 1));
+        registry->addInstance(named(QStringLiteral("b"), 2));
+        registry->addInstance(named(QStringLiteral("c"), 3));
+        HalvexInstance changed = registry->instances().at(1);
+        changed.name = QStringLiteral("renamed");
+        changed.isRunning = true;
+        registry->updateInstance(changed);
+        QCOMPARE(registry->instances().at(1).name, QStringLiteral("renamed"));
+        QVERIFY(registry->instances().at(1).isRunning);
+        QVERIFY(registry->instances().at(1).updatedAt > changed.updatedAt);
+        QCOMPARE(registryArray().at(1).toObject().value(QStringLiteral("name")).toString(), QStringLiteral("renamed"));
+        QVERIFY(!QFileInfo::exists(storage() + QStringLiteral("/renamed"))); // an update creates no directory
+
+        const QByteArray before = registryBytes();
+        const auto listBefore = registry->instances();
+        QSignalSpy changedSpy(registry.get(), &InstanceManager::instancesChanged);
+        registry->updateInstance(named(QStringLiteral("stranger")));
+        QCOMPARE(registry->instances(), listBefore);
+        QCOMPARE(registryBytes(), before);
+        QCOMPARE(changedSpy.count(), 0);
+    }
+
+    void delete_removesRecordLogAndDirectory()
+    {
+        auto registry = manager();
+        const HalvexInstance keep = named(QStringLiteral("keep"), 1);
+        const HalvexInstance gone = named(QStringLiteral("gone"), 2);
+        registry->addInstance(keep);
+        registry->addInstance(gone);
+        QFile data(storage() + QStringLiteral("/gone/db.sqlite"));
+        QVERIFY(data.open(QIODevice::WriteOnly));
+        data.close();
+        registry->deleteInstance(gone);
+        QCOMPARE(registry->instances().size(), 1);
+        QVERIFY(!registry->logs().contains(gone.id));
+        QCOMPARE(registryArray().size(), 1);
+        QVERIFY(!QFileInfo::exists(storage() + QStringLiteral("/gone")));
+        QVERIFY(QFileInfo(storage() + QStringLiteral("/keep")).isDir());
+
+        registry->deleteInstance(keep); // a missing directory is no error
+        QDir(storage()).removeRecursively();
+        registry->deleteInstance(keep);
+        QVERIFY(registry->instances().isEmpty());
+        QCOMPARE(registryBytes(), QByteArray("[]"));
+    }
+
+    void delete_refusesUnsafeNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("dot dot") << "..";
+        QTest::newRow("dot") << ".";
+        QTest::newRow("empty") << "";
+        QTest::newRow("slash") << "keep/inner";
+        QTest::newRow("absolute") << "/etc";
+    }
+    void delete_refusesUnsafeNames()
+    {
+        QFETCH(QString, name);
+        auto registry = manager();
+        QVERIFY(QDir().mkpath(storage() + QStringLiteral("/keep/inner")));
+        QFile sibling(m_dir->filePath(QStringLiteral("sibling.txt")));
+        QVERIFY(sibling.open(QIODevice::WriteOnly));
+        sibling.close();
+        HalvexInstance unsafe = named(name);
+        registry->deleteInstance(unsafe);
+        QVERIFY(QFileInfo(storage() + QStringLiteral("/keep/inner")).isDir());
+        QVERIFY(QFileInfo::exists(m_dir->filePath(QStringLiteral("sibling.txt"))));
+    }
+
+    void delete_symlinkedDirectoryRemovesOnlyTheLink()
+    {
+        auto registry = manager();
+        const QString outside = m_dir->filePath(QStringLiteral("outside"));
+        QVERIFY(QDir().mkpath(outside));
+        QFile precious(outside + QStringLiteral("/precious"));
+        QVERIFY(precious.open(QIODevice::WriteOnly));
+        precious.close();
+        QVERIFY(QDir().mkpath(storage()));
+        QVERIFY(QFile::link(outside, storage() + QStringLiteral("/linked")));
+        const HalvexInstance linked = named(QStringLiteral("linked"));
+        registry->deleteInstance(linked);
+        QVERIFY(!QFileInfo(storage() + QStringLiteral("/linked")).isSymLink());
+        QVERIFY(QFileInfo::exists(outside + QStringLiteral("/precious")));
+    }
+
+    void writeFailure_leavesMemoryIntact()
+    {
+        auto registry = manager();
+        QVERIFY(QDir().mkpath(paths().registryFile())); // a directory in the way
+        registry->addInstance(named(QStringLiteral("orders")));
+        QCOMPARE(registry->instances().size(), 1);
+        QVERIFY(!registry->saveInstances());
+        QDir(paths().registryFile()).removeRecursively();
+        QVERIFY(registry->saveInstances());
+        QCOMPARE(registryArray().size(), 1);
+    }
+
+    void dataDirectory_createsParentsAndRepeatsSuccess()
+    {
+        auto registry = manager();
+        m_settings->setDataStorageLocation(QUrl::fromLocalFile(storage() + QStringLiteral("/deep/er")));
+        const HalvexInstance instance = named(QStringLiteral("orders"));
+        registry->createDataDirectory(instance);
+        const QString path = storage() + QStringLiteral("/deep/er/orders");
+        QFile content(path + QStringLiteral("/keep.me"));
+        QVERIFY(content.open(QIODevice::WriteOnly));
+        content.close();
+        registry->createDataDirectory(instance);
+        const QStringList log = registry->logs(instance.id);
+        QCOMPARE(log.size(), 2);
+        QVERIFY(log.at(1).endsWith(QStringLiteral("] ✓ Data directory created: ") + path));
+        QVERIFY(QFileInfo::exists(path + QStringLiteral("/keep.me")));
+    }
+
+    void dataDirectory_failureLines_data()
+    {
+        QTest::addColumn<QString>("location"); // below the temporary directory; "blocker" is a file
+        QTest::addColumn<bool>("advice");
+        QTest::newRow("plain") << "blocker" << false;
+        QTest::newRow("desktop") << "Desktop/blocker" << true;
+        QTest::newRow("documents deeper") << "Volumes/Data/Documents/blocker" << true;
+        QTest::newRow("my documents") << "MyDocuments/blocker" << false;
+    }
+    void dataDirectory_failureLines()
+    {
+        QFETCH(QString, location);
+        QFETCH(bool, advice);
+        const QString blocker = m_dir->filePath(location);
+        QVERIFY(QDir().mkpath(QFileInfo(blocker).absolutePath()));
+        QFile file(blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        m_settings->setDataStorageLocation(QUrl::fromLocalFile(blocker));
+
+        auto registry = manager();
+        const HalvexInstance instance = named(QStringLiteral("db"));
+        registry->createDataDirectory(instance);
+        QStringList log = registry->logs(instance.id);
+        for (QString &entry : log)
+            entry = entry.mid(entry.indexOf(QStringLiteral("] ")) + 2);
+        QCOMPARE(log.size(), advice ? 6 : 2);
+        QVERIFY2(log.at(0).startsWith(QStringLiteral("⚠️ Warning: Could not create data directory: ")) &&
+                     log.at(0).size() > 46,
+                 qPrintable(log.at(0)));
+        QCOMPARE(log.at(1), QStringLiteral("Path: ") + blocker + QStringLiteral("/db"));
+        if (advice) {
+            QCOMPARE(log.at(2), QStringLiteral("💡 Tip: Desktop and Documents folders require special permissions."));
+            QCOMPARE(log.at(3), QStringLiteral("   Either:"));
+            QCOMPARE(log.at(4), QStringLiteral("   1. Change data location to ~/Halvex in Settings"));
+            QCOMPARE(log.at(5), QStringLiteral("   2. Grant Full Disk Access in System Settings > Privacy & Security"));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestInstanceRegistry)
+#include "tst_instanceregistry.moc"
