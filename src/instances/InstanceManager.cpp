@@ -107,9 +107,38 @@ void InstanceManager::deleteInstance(const HalvexInstance &instance)
     removeDataDirectory(instance);
 }
 
+void InstanceManager::startInstance(const HalvexInstance &instance)
+{
+    Q_UNUSED(instance);
+}
+
 void InstanceManager::stopInstance(const HalvexInstance &instance)
 {
     Q_UNUSED(instance);
+}
+
+void InstanceManager::stopAllInstances() {}
+
+void InstanceManager::markInstanceRunning(const QUuid &id)
+{
+    Q_UNUSED(id);
+}
+
+void InstanceManager::markInstanceNotRunning(const QUuid &id)
+{
+    Q_UNUSED(id);
+}
+
+void InstanceManager::updateLocalDNS(const HalvexInstance &instance, bool add)
+{
+    Q_UNUSED(instance);
+    Q_UNUSED(add);
+}
+
+bool InstanceManager::hasProcess(const QUuid &id) const
+{
+    Q_UNUSED(id);
+    return false;
 }
 
 void InstanceManager::addLog(const QUuid &id, const QString &message)

@@ -47,9 +47,20 @@ public:
     QString dataDirectoryPath(const HalvexInstance &instance) const;
     void createDataDirectory(const HalvexInstance &instance);
 
+    // Checks the configured executable, logging what it finds, and starts it as a child process
+    // with the instance's settings in its environment. Outcomes are reported in the log.
+    void startInstance(const HalvexInstance &instance);
     // Asks a running instance's process to end (SIGTERM); the record stays marked running until
     // the process has exited.
     void stopInstance(const HalvexInstance &instance);
+    // Stops every running instance without waiting; used when the application quits.
+    void stopAllInstances();
+    void markInstanceRunning(const QUuid &id);
+    void markInstanceNotRunning(const QUuid &id);
+    // Adds or removes "<name>.halvex.local" in the hosts file in the background.
+    void updateLocalDNS(const HalvexInstance &instance, bool add);
+    // Whether a process of this run belongs to the instance (starting, running or stopping).
+    bool hasProcess(const QUuid &id) const;
 
 signals:
     // The list changed: a record was added, updated, removed or marked running/not running.

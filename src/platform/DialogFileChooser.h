@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/FileChooser.h"
+
+// The desktop's own file dialogs, shown window-modal over the active window.
+class DialogFileChooser final : public FileChooser
+{
+public:
+    static DialogFileChooser *shared();
+
+    void choose(const FileChooserRequest &request, QObject *context,
+                std::function<void(const QString &path)> done) override;
+};
