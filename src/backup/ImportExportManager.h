@@ -25,11 +25,14 @@ public:
 
     static QString currentVersion() { return QStringLiteral("1.2"); }
     // Empty when the last export or import did not fail.
-    QString lastError() const;
+    QString lastError() const { return m_lastError; }
 
     void exportConfiguration(std::function<void(bool written)> completion = {});
     void importConfiguration(std::function<void(bool success, int imported, int skipped)> completion = {});
 
 signals:
     void lastErrorChanged();
+
+private:
+    QString m_lastError;
 };

@@ -25,15 +25,14 @@ class BinaryManager : public QObject
 public:
     BinaryManager(AppSettings *settings, const AppPaths &paths, FileChooser *fileChooser, const QUrl &releaseBaseUrl,
                   QObject *parent = nullptr);
-    ~BinaryManager() override;
 
     // The one manager of the application; never destroyed.
     static BinaryManager *shared();
 
-    bool isDownloading() const;
-    double downloadProgress() const;
+    bool isDownloading() const { return m_isDownloading; }
+    double downloadProgress() const { return m_downloadProgress; }
     // Empty when there is no error to show.
-    QString downloadError() const;
+    QString downloadError() const { return m_downloadError; }
 
     // Where a downloaded executable is installed: <state directory>/halvex.
     QString binaryInstallURL() const;
@@ -49,4 +48,9 @@ public:
 
 signals:
     void changed();
+
+private:
+    bool m_isDownloading = false;
+    double m_downloadProgress = 0;
+    QString m_downloadError;
 };
