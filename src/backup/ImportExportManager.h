@@ -8,6 +8,7 @@
 class AppSettings;
 class FileChooser;
 class InstanceManager;
+struct ExportConfiguration;
 
 // Exports the whole configuration (instances and the two portable settings) to a JSON file and
 // imports it again.
@@ -17,6 +18,9 @@ class ImportExportManager : public QObject
     Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
 
 public:
+    using ExportCompletion = std::function<void(bool written)>;
+    using ImportCompletion = std::function<void(bool success, int imported, int skipped)>;
+
     ImportExportManager(AppSettings *settings, InstanceManager *instances, FileChooser *fileChooser,
                         QObject *parent = nullptr);
 
@@ -27,12 +31,22 @@ public:
     // Empty when the last export or import did not fail.
     QString lastError() const { return m_lastError; }
 
-    void exportConfiguration(std::function<void(bool written)> completion = {});
-    void importConfiguration(std::function<void(bool success, int imported, int skipped)> completion = {});
+    // Both return at once; the outcome arrives later through the completion, on the event loop.
+    // A cancelled chooser gives false, or (false, 0, 0), and leaves lastError as it was.
+    void exportConfiguration(ExportCompletion completion = {});
+    void importConfiguration(ImportCompletion completion = {});
 
 signals:
     void lastErrorChanged();
 
 private:
+    void writeExport(QString path, ExportCompletion completion);
+    void readImport(const QString &path, ImportCompletion completion);
+    void applyImport(const ExportConfiguration &configuration, const ImportCompletion &completion);
+    void setLastError(const QString &error);
+
+    AppSettings *m_settings;
+    InstanceManager *m_instances;
+    FileChooser *m_fileChooser;
     QString m_lastError;
 };
