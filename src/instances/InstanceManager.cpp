@@ -5,17 +5,24 @@
 #include "core/InstanceName.h"
 #include "core/ReferenceDate.h"
 #include "core/StateFile.h"
+#include "instances/ExecutableInspector.h"
+#include "instances/InstanceProcess.h"
+#include "platform/PrivilegedCommandRunner.h"
+#include "platform/Quarantine.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cstdio>
 #include <filesystem>
 
-InstanceManager::InstanceManager(AppSettings *settings, const QString &registryFile, QObject *parent)
+InstanceManager::InstanceManager(AppSettings *settings, const QString &registryFile,
+                                 std::optional<LocalHostNames> hostNames, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
     , m_registry(std::make_unique<StateFile>(registryFile))
+    , m_hostNames(std::move(hostNames))
 {
     loadInstances();
 }
@@ -25,7 +32,8 @@ InstanceManager::~InstanceManager() = default;
 InstanceManager *InstanceManager::shared()
 {
     static InstanceManager *const instance =
-        new InstanceManager(AppSettings::shared(), AppPaths::standard().registryFile());
+        new InstanceManager(AppSettings::shared(), AppPaths::standard().registryFile(),
+                            LocalHostNames(QStringLiteral("/etc/hosts"), PrivilegedCommandRunner::shared()));
     return instance;
 }
 
@@ -107,38 +115,175 @@ void InstanceManager::deleteInstance(const HalvexInstance &instance)
     removeDataDirectory(instance);
 }
 
+bool InstanceManager::verifyExecutable(const HalvexInstance &instance, const QString &path)
+{
+    const QUuid id = instance.id;
+    addLog(id, QStringLiteral("Verifying binary: ") + path);
+    if (const auto description = ExecutableInspector::fileDescription(path))
+        addLog(id, QStringLiteral("Binary type: ") + *description);
+
+    const QString architectures = ExecutableInspector::architectures(path);
+    addLog(id, QStringLiteral("Binary architectures: ") + architectures);
+    if (!architectures.contains(QStringLiteral("x86_64"))) {
+        addLog(id, QStringLiteral("❌ ERROR: Binary doesn't support x86_64 architecture!"));
+        addLog(id, QStringLiteral("You need a binary with x86_64 support for your Mac"));
+        return false;
+    }
+    addLog(id, QStringLiteral("✅ Architecture check passed (x86_64)"));
+
+    if (!ExecutableInspector::isExecutable(path)) {
+        addLog(id, QStringLiteral("⚠️ Warning: Binary may not be executable (attempting anyway)"));
+        if (const auto permissions = ExecutableInspector::permissions(path)) {
+            addLog(id, QStringLiteral("Current permissions: ") + *permissions);
+            if (Quarantine::isMarked(path)) {
+                addLog(id, QStringLiteral("⚠️ File has quarantine attribute - this may cause issues"));
+                addLog(id, QStringLiteral("To fix: xattr -d com.apple.quarantine \"") + path + u'"');
+            }
+        }
+        addLog(id, QStringLiteral("If this fails, run: chmod +x \"") + path + u'"');
+    }
+    return true;
+}
+
+QProcessEnvironment InstanceManager::serverEnvironment(const HalvexInstance &instance)
+{
+    const QString dataDirectory = dataDirectoryPath(instance);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HALVEX_AUTH_TOKEN"), instance.authToken);
+    environment.insert(QStringLiteral("HALVEX_DATA_DIR"), dataDirectory);
+    environment.insert(QStringLiteral("HALVEX_PORT"), QString::number(instance.port));
+    environment.insert(QStringLiteral("HALVEX_TZ"), m_settings->timezone());
+
+    addLog(instance.id, QStringLiteral("Environment variables:"));
+    addLog(instance.id, QStringLiteral("  HALVEX_AUTH_TOKEN: ") + instance.authToken.left(10) + QStringLiteral("***"));
+    addLog(instance.id, QStringLiteral("  HALVEX_DATA_DIR: ") + dataDirectory);
+    addLog(instance.id, QStringLiteral("  HALVEX_PORT: ") + QString::number(instance.port));
+    addLog(instance.id, QStringLiteral("  HALVEX_TZ: ") + m_settings->timezone());
+    return environment;
+}
+
 void InstanceManager::startInstance(const HalvexInstance &instance)
 {
-    Q_UNUSED(instance);
+    // A second process for one instance would orphan the first, so a start waits for the exit.
+    if (instance.isRunning || m_processes.contains(instance.id))
+        return;
+    const QUuid id = instance.id;
+    const QUrl binary = m_settings->binaryPath();
+    if (binary.isEmpty()) {
+        addLog(id, QStringLiteral("Error: Halvex binary not configured. Please download and configure the binary in "
+                                  "Settings."));
+        return;
+    }
+    const QString path = binary.toLocalFile();
+    if (!QFileInfo::exists(path)) {
+        addLog(id, QStringLiteral("Error: Halvex binary not found at path: ") + path);
+        addLog(id, QStringLiteral("Please download or select a valid binary in Settings."));
+        return;
+    }
+    if (!verifyExecutable(instance, path))
+        return;
+    createDataDirectory(instance);
+
+    auto *process = new InstanceProcess(path, serverEnvironment(instance), this);
+    m_processes.insert(id, process);
+    connect(process, &InstanceProcess::output, this, [this, id](const QString &text) { addLog(id, text.trimmed()); });
+    connect(process, &InstanceProcess::failedToStart, this, [this, id, process](const QString &reason) {
+        if (m_processes.value(id) == process)
+            m_processes.remove(id);
+        addLog(id, QStringLiteral("Failed to start instance: ") + reason);
+    });
+    connect(process, &InstanceProcess::started, this, [this, instance, process] {
+        markInstanceRunning(instance.id);
+        addLog(instance.id, QStringLiteral("✓ Instance '") + instance.name + QStringLiteral("' started on port ") +
+                                QString::number(instance.port));
+        addLog(instance.id, QStringLiteral("Process ID: ") + QString::number(process->processId()));
+        updateLocalDNS(instance, true);
+    });
+    connect(process, &InstanceProcess::exited, this, [this, id, process] {
+        addLog(id, QStringLiteral("Instance stopped"));
+        markInstanceNotRunning(id);
+        if (m_processes.value(id) == process)
+            m_processes.remove(id);
+    });
+    process->start();
 }
 
 void InstanceManager::stopInstance(const HalvexInstance &instance)
 {
-    Q_UNUSED(instance);
+    if (!instance.isRunning)
+        return;
+    const QPointer<InstanceProcess> process = m_processes.value(instance.id);
+    if (!process)
+        return;
+    addLog(instance.id, QStringLiteral("Stopping instance '") + instance.name + QStringLiteral("'..."));
+    process->terminate();
+    updateLocalDNS(instance, false);
 }
 
-void InstanceManager::stopAllInstances() {}
-
-void InstanceManager::markInstanceRunning(const QUuid &id)
+void InstanceManager::stopAllInstances()
 {
-    Q_UNUSED(id);
-}
-
-void InstanceManager::markInstanceNotRunning(const QUuid &id)
-{
-    Q_UNUSED(id);
-}
-
-void InstanceManager::updateLocalDNS(const HalvexInstance &instance, bool add)
-{
-    Q_UNUSED(instance);
-    Q_UNUSED(add);
+    const QList<HalvexInstance> snapshot = m_instances;
+    for (const HalvexInstance &instance : snapshot)
+        stopInstance(instance);
 }
 
 bool InstanceManager::hasProcess(const QUuid &id) const
 {
-    Q_UNUSED(id);
-    return false;
+    return !m_processes.value(id).isNull();
+}
+
+void InstanceManager::setRunning(const QUuid &id, bool running)
+{
+    const auto found = std::find_if(m_instances.begin(), m_instances.end(),
+                                    [&id](const HalvexInstance &stored) { return stored.id == id; });
+    if (found == m_instances.end())
+        return;
+    const char *marker = running ? "🟢" : "🔴";
+    std::printf("%s Marking instance as %s: %s\n", marker, running ? "RUNNING" : "NOT RUNNING",
+                qUtf8Printable(found->name));
+    found->isRunning = running;
+    emit instancesChanged();
+    std::printf("%s Instance state updated: isRunning = %s\n", marker, found->isRunning ? "true" : "false");
+    std::fflush(stdout);
+}
+
+void InstanceManager::markInstanceRunning(const QUuid &id)
+{
+    setRunning(id, true);
+}
+
+void InstanceManager::markInstanceNotRunning(const QUuid &id)
+{
+    setRunning(id, false);
+}
+
+void InstanceManager::updateLocalDNS(const HalvexInstance &instance, bool add)
+{
+    if (!m_hostNames)
+        return;
+    const QUuid id = instance.id;
+    const QString hint =
+        QStringLiteral("💡 Database is still accessible at http://localhost:") + QString::number(instance.port);
+    const QString configured = QStringLiteral("✓ Local DNS configured: ") + instance.hostName();
+    m_hostNames->update(
+        instance, add, this, [this, id, hint, configured](LocalHostNames::Outcome outcome, const QString &message) {
+            switch (outcome) {
+            case LocalHostNames::Outcome::Configured:
+                addLog(id, configured);
+                return;
+            case LocalHostNames::Outcome::Cancelled:
+                addLog(id, QStringLiteral("ℹ️ Local DNS not configured (admin password cancelled)"));
+                break;
+            case LocalHostNames::Outcome::Failed:
+                addLog(id, QStringLiteral("⚠️ Could not update /etc/hosts: ") +
+                               (message.isEmpty() ? QStringLiteral("unknown error") : message));
+                break;
+            case LocalHostNames::Outcome::InvalidName:
+                addLog(id, QStringLiteral("⚠️ Could not update /etc/hosts: invalid instance name"));
+                break;
+            }
+            addLog(id, hint);
+        });
 }
 
 void InstanceManager::addLog(const QUuid &id, const QString &message)

@@ -2,15 +2,19 @@
 
 #include "core/HalvexInstance.h"
 #include "instances/InstanceLogs.h"
+#include "instances/LocalHostNames.h"
 
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
+#include <QProcessEnvironment>
 #include <QUuid>
 
 #include <optional>
 
 class AppSettings;
+class InstanceProcess;
 class StateFile;
 
 // The registry of instances and everything done to them: the list and its file, the logs, the
@@ -21,7 +25,9 @@ class InstanceManager : public QObject
     Q_OBJECT
 
 public:
-    InstanceManager(AppSettings *settings, const QString &registryFile, QObject *parent = nullptr);
+    // Without hostNames the manager leaves the hosts file alone (tests that have none to give).
+    InstanceManager(AppSettings *settings, const QString &registryFile,
+                    std::optional<LocalHostNames> hostNames = std::nullopt, QObject *parent = nullptr);
     ~InstanceManager() override;
 
     // The one manager of the application; never destroyed.
@@ -70,9 +76,16 @@ signals:
 
 private:
     void removeDataDirectory(const HalvexInstance &instance);
+    // The launch's look at the executable; false when the launch must stop.
+    bool verifyExecutable(const HalvexInstance &instance, const QString &path);
+    QProcessEnvironment serverEnvironment(const HalvexInstance &instance);
+    void setRunning(const QUuid &id, bool running);
 
     AppSettings *m_settings;
     std::unique_ptr<StateFile> m_registry;
+    std::optional<LocalHostNames> m_hostNames;
     QList<HalvexInstance> m_instances;
     InstanceLogs m_logs;
+    // The server process of each instance started by this run, from its start until its exit.
+    QHash<QUuid, QPointer<InstanceProcess>> m_processes;
 };

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// What the launch finds out about an executable before it runs it.
+namespace ExecutableInspector {
+
+// The file tool's brief description (file -b), trimmed; nothing when the tool is missing, fails,
+// takes too long or prints something that is not UTF-8.
+std::optional<QString> fileDescription(const QString &path);
+
+// The architectures the executable's own header names, separated by spaces ("x86_64",
+// "x86_64 arm64"); empty for anything that is not an ELF or Mach-O executable (a script).
+QString architectures(const QString &path);
+
+// Its POSIX permission bits as plain octal digits (644), or nothing when they cannot be read.
+std::optional<QString> permissions(const QString &path);
+
+bool isExecutable(const QString &path);
+
+} // namespace ExecutableInspector
