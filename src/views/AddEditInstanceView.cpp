@@ -1,0 +1,203 @@
+#include "AddEditInstanceView.h"
+
+#include "Divider.h"
+#include "HeaderBar.h"
+#include "Metrics.h"
+#include "ProminentButton.h"
+#include "Prompter.h"
+#include "SystemColors.h"
+#include "Typography.h"
+#include "core/InstanceName.h"
+#include "instances/InstanceManager.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QVBoxLayout>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+AddEditInstanceView::AddEditInstanceView(std::optional<HalvexInstance> instance, InstanceManager *instanceManager,
+                                         Prompter *prompter, QWidget *parent)
+    : QDialog(parent)
+    , m_instance(std::move(instance))
+    , m_instanceManager(instanceManager)
+    , m_prompter(prompter)
+    , m_name(new QLineEdit(this))
+    , m_port(new QLineEdit(QStringLiteral("8080"), this))
+    , m_authToken(new QLineEdit(this))
+    , m_nameHelp(new QLabel(this))
+{
+    const bool editing = m_instance.has_value();
+    setWindowTitle(editing ? QStringLiteral("Edit Instance") : QStringLiteral("New Instance"));
+    setFixedSize(formWidth, formHeight);
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto *header = new HeaderBar(this);
+    auto *title = new QLabel(windowTitle(), header);
+    title->setFont(Typography::withWeight(Typography::title2(), QFont::DemiBold));
+    header->row()->addWidget(title);
+    header->row()->addStretch();
+    column->addWidget(header);
+    column->addWidget(new Divider(this));
+
+    m_name->setPlaceholderText(QStringLiteral("Instance Name"));
+    m_name->setAccessibleName(m_name->placeholderText());
+    m_name->setInputMethodHints(Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase);
+    m_port->setPlaceholderText(QStringLiteral("Port"));
+    m_port->setAccessibleName(m_port->placeholderText());
+    m_authToken->setPlaceholderText(QStringLiteral("Auth Token"));
+    m_authToken->setAccessibleName(m_authToken->placeholderText());
+    m_authToken->setEchoMode(QLineEdit::Password);
+
+    auto *sections = new QVBoxLayout;
+    sections->setContentsMargins(Metrics::standardInset, Metrics::standardInset, Metrics::standardInset,
+                                 Metrics::standardInset);
+    sections->addWidget(buildSection(QStringLiteral("Name"), m_name, m_nameHelp));
+    sections->addWidget(buildSection(QStringLiteral("Port"), m_port,
+                                     new QLabel(QStringLiteral("Port number for the database server"), this)));
+    sections->addWidget(
+        buildSection(QStringLiteral("Authentication Token"), m_authToken,
+                     new QLabel(QStringLiteral("Required for authenticating with the database"), this)));
+    sections->addStretch();
+    column->addLayout(sections, 1);
+    column->addWidget(new Divider(this));
+
+    auto *footer = new HeaderBar(this);
+    footer->row()->addStretch();
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), footer);
+    m_cancel->setAccessibleName(m_cancel->text());
+    m_cancel->setAutoDefault(false);
+    footer->row()->addWidget(m_cancel);
+    m_save = new ProminentButton(editing ? QStringLiteral("Save") : QStringLiteral("Create"), footer);
+    m_save->setDefault(true);
+    footer->row()->addWidget(m_save);
+    column->addWidget(footer);
+
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_save, &QPushButton::clicked, this, &AddEditInstanceView::saveInstance);
+    connect(m_name, &QLineEdit::textChanged, this, &AddEditInstanceView::lowerCaseName);
+    for (QLineEdit *field : {m_name, m_port, m_authToken})
+        connect(field, &QLineEdit::textChanged, this, [this] { m_save->setEnabled(isValid()); });
+
+    if (editing) {
+        m_name->setText(m_instance->name);
+        m_authToken->setText(m_instance->authToken);
+        m_port->setText(QString::number(m_instance->port));
+    }
+    updateNameHelp();
+    m_save->setEnabled(isValid());
+}
+
+QWidget *AddEditInstanceView::buildSection(const QString &title, QLineEdit *field, QLabel *help)
+{
+    auto *section = new QGroupBox(title, this);
+    auto *row = new QHBoxLayout(section);
+    row->addWidget(field, 1);
+    help->setFont(Typography::caption());
+    help->setWordWrap(true);
+    SystemColors::makeSecondary(help);
+    row->addWidget(help, 1);
+    return section;
+}
+
+std::optional<qint64> AddEditInstanceView::integerValue(const QString &text)
+{
+    // Only the ASCII digits, and no blanks anywhere: QString's own conversion would accept both
+    // surrounding white space and other scripts' digits.
+    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]+$"));
+    if (!integer.match(text).hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok, 10);
+    if (!ok)
+        return std::nullopt;
+    return value;
+}
+
+bool AddEditInstanceView::isValid() const
+{
+    if (m_name->text().isEmpty() || m_authToken->text().isEmpty())
+        return false;
+    const std::optional<qint64> port = integerValue(m_port->text());
+    return port && *port >= 1 && *port <= 65535;
+}
+
+void AddEditInstanceView::lowerCaseName()
+{
+    const QString text = m_name->text();
+    const QString lower = text.toLower();
+    if (lower != text) {
+        const int cursor = m_name->cursorPosition() + static_cast<int>(lower.size() - text.size());
+        m_name->setText(lower);
+        m_name->setCursorPosition(qBound(0, cursor, static_cast<int>(lower.size())));
+        return; // setText came back here with the lower-case text
+    }
+    updateNameHelp();
+}
+
+void AddEditInstanceView::updateNameHelp()
+{
+    const QString name = m_name->text().isEmpty() ? QStringLiteral("name") : m_name->text();
+    m_nameHelp->setText(QStringLiteral("Used for local DNS: ") + name + QStringLiteral(".halvex.local"));
+}
+
+void AddEditInstanceView::fail(const QString &message)
+{
+    m_errorMessage = message;
+    m_prompter->alert(this, QStringLiteral("Error"), message);
+}
+
+void AddEditInstanceView::saveInstance()
+{
+    if (!isValid())
+        return;
+    const QString name = m_name->text();
+    const qint64 port = *integerValue(m_port->text());
+    QList<HalvexInstance> others = m_instanceManager->instances();
+    if (m_instance)
+        others.removeIf([this](const HalvexInstance &other) { return other.id == m_instance->id; });
+
+    if (std::any_of(others.cbegin(), others.cend(),
+                    [&name](const HalvexInstance &other) { return other.name == name; }))
+        return fail(QStringLiteral("An instance with this name already exists"));
+    // The name becomes a host name, a directory and part of a privileged command.
+    if (!InstanceName::isValid(name))
+        return fail(QStringLiteral("Invalid instance name. ") + InstanceName::requirement() + u'.');
+    if (std::any_of(others.cbegin(), others.cend(), [port](const HalvexInstance &other) { return other.port == port; }))
+        return fail(QStringLiteral("This port is already in use by another instance"));
+    if (!isPortAvailable(static_cast<quint16>(port)))
+        return fail(QStringLiteral("Port %1 is already in use by another application").arg(port));
+
+    if (m_instance) {
+        HalvexInstance updated = *m_instance;
+        updated.name = name;
+        updated.authToken = m_authToken->text();
+        updated.port = port;
+        m_instanceManager->updateInstance(updated);
+    } else {
+        m_instanceManager->addInstance(HalvexInstance::create(name, m_authToken->text(), port));
+    }
+    accept();
+}
+
+bool AddEditInstanceView::isPortAvailable(quint16 port)
+{
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (probe < 0)
+        return false;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    const bool bound = ::bind(probe, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    ::close(probe);
+    return bound;
+}

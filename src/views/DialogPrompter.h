@@ -1,0 +1,14 @@
+#pragma once
+
+#include "Prompter.h"
+
+// Alerts and questions as window-modal message boxes that do not block the event loop.
+class DialogPrompter final : public Prompter
+{
+public:
+    static DialogPrompter *shared();
+
+    void alert(QWidget *parent, const QString &title, const QString &message) override;
+    void confirm(QWidget *parent, const QString &title, const QString &message, const QString &action,
+                 std::function<void(bool confirmed)> done) override;
+};

@@ -1,0 +1,8 @@
+#include "Divider.h"
+
+Divider::Divider(QWidget *parent)
+    : QFrame(parent)
+{
+    setFrameShape(QFrame::HLine);
+    setFrameShadow(QFrame::Sunken);
+}

@@ -1,0 +1,308 @@
+#include "MainView.h"
+
+#include "AddEditInstanceView.h"
+#include "EmptyStateView.h"
+#include "InstanceDetailView.h"
+#include "InstanceRowView.h"
+#include "Prompter.h"
+#include "SettingsView.h"
+#include "Symbols.h"
+#include "SystemColors.h"
+#include "Typography.h"
+#include "binary/BinaryManager.h"
+#include "core/AppSettings.h"
+#include "instances/InstanceManager.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int idRole = Qt::UserRole;
+
+QUuid itemID(const QListWidgetItem *item)
+{
+    return item->data(idRole).toUuid();
+}
+
+} // namespace
+
+MainView::MainView(ViewContext context, QWidget *parent)
+    : QWidget(parent)
+    , m_context(std::move(context))
+{
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(buildToolBar());
+
+    auto *split = new QSplitter(Qt::Horizontal, this);
+    split->setChildrenCollapsible(false);
+    split->addWidget(buildSidebar());
+    split->addWidget(buildDetailColumn());
+    split->setStretchFactor(0, 0);
+    split->setStretchFactor(1, 1);
+    split->setSizes({260, 700});
+    column->addWidget(split, 1);
+
+    connect(m_context.instances, &InstanceManager::instancesChanged, this, &MainView::syncList);
+    connect(m_context.binary, &BinaryManager::changed, this, &MainView::updateAddAction);
+    connect(m_context.settings, &AppSettings::changed, this, &MainView::updateAddAction);
+    syncList();
+    updateAddAction();
+}
+
+QWidget *MainView::buildToolBar()
+{
+    auto *toolBar = new QToolBar(this);
+    toolBar->setMovable(false);
+    toolBar->setFloatable(false);
+    toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    const QColor symbolColor = palette().color(QPalette::ButtonText);
+
+    m_settingsAction = toolBar->addAction(Symbols::themed(QStringLiteral("gear"), symbolColor),
+                                          QStringLiteral("Settings"), this, &MainView::showSettings);
+    m_settingsAction->setToolTip(QStringLiteral("Settings"));
+
+    auto *spacer = new QWidget(toolBar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolBar->addWidget(spacer);
+
+    m_addAction = toolBar->addAction(Symbols::themed(QStringLiteral("plus"), symbolColor),
+                                     QStringLiteral("Add New Instance"), this, &MainView::showAddInstance);
+    m_addAction->setToolTip(QStringLiteral("Add New Instance"));
+
+    for (QAction *action : {m_settingsAction, m_addAction})
+        toolBar->widgetForAction(action)->setAccessibleName(action->toolTip());
+    return toolBar;
+}
+
+QWidget *MainView::buildSidebar()
+{
+    auto *sidebar = new QWidget(this);
+    sidebar->setMinimumWidth(200);
+    auto *column = new QVBoxLayout(sidebar);
+    column->setContentsMargins(0, 8, 0, 0);
+    column->setSpacing(4);
+
+    auto *title = new QLabel(QStringLiteral("Instances"), sidebar);
+    title->setFont(Typography::headline());
+    title->setContentsMargins(12, 0, 12, 0);
+    column->addWidget(title);
+
+    m_list = new QListWidget(sidebar);
+    m_list->setAccessibleName(QStringLiteral("Instances"));
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->setFrameShape(QFrame::NoFrame);
+    connect(m_list, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *current) {
+        if (current)
+            selectInstance(itemID(current));
+    });
+    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
+        const QListWidgetItem *item = m_list->itemAt(position);
+        if (!item)
+            return;
+        QMenu *menu = contextMenu(itemID(item));
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(m_list->viewport()->mapToGlobal(position));
+    });
+    column->addWidget(m_list, 1);
+    return sidebar;
+}
+
+QWidget *MainView::buildDetailColumn()
+{
+    m_detail = new QStackedWidget(this);
+    m_detail->setMinimumWidth(360);
+
+    m_detailHolder = new QWidget(m_detail);
+    auto *holderLayout = new QVBoxLayout(m_detailHolder);
+    holderLayout->setContentsMargins(0, 0, 0, 0);
+    m_detail->addWidget(m_detailHolder);
+
+    m_emptyState = new EmptyStateView(m_context.binary, m_context.settings, m_detail);
+    connect(m_emptyState, &EmptyStateView::addInstanceRequested, this, &MainView::showAddInstance);
+    connect(m_emptyState, &EmptyStateView::openSettingsRequested, this, &MainView::showSettings);
+    m_detail->addWidget(m_emptyState);
+
+    m_selectPrompt = new QLabel(QStringLiteral("Select an instance"), m_detail);
+    m_selectPrompt->setAlignment(Qt::AlignCenter);
+    SystemColors::makeSecondary(m_selectPrompt);
+    m_detail->addWidget(m_selectPrompt);
+    return m_detail;
+}
+
+InstanceRowView *MainView::row(const QUuid &id) const
+{
+    for (int i = 0; i < m_list->count(); ++i) {
+        if (itemID(m_list->item(i)) == id)
+            return qobject_cast<InstanceRowView *>(m_list->itemWidget(m_list->item(i)));
+    }
+    return nullptr;
+}
+
+SettingsView *MainView::settingsSheet() const
+{
+    return m_settingsSheet;
+}
+
+AddEditInstanceView *MainView::instanceForm() const
+{
+    return m_form;
+}
+
+QWidget *MainView::detailContent() const
+{
+    if (m_detail->currentWidget() == m_detailHolder)
+        return m_detailView;
+    return m_detail->currentWidget();
+}
+
+void MainView::selectInstance(const QUuid &id)
+{
+    m_selectedID = id;
+    for (int i = 0; i < m_list->count(); ++i) {
+        if (itemID(m_list->item(i)) == id && m_list->currentItem() != m_list->item(i))
+            m_list->setCurrentItem(m_list->item(i));
+    }
+    updateDetail();
+}
+
+void MainView::syncList()
+{
+    QList<QUuid> listed;
+    for (int i = 0; i < m_list->count(); ++i)
+        listed.append(itemID(m_list->item(i)));
+    QList<QUuid> current;
+    for (const HalvexInstance &instance : m_context.instances->instances())
+        current.append(instance.id);
+
+    // Rows redraw themselves on every change of a record; only a change of the set or order of
+    // records rebuilds the list, and the selection survives it by id.
+    if (listed != current) {
+        const QSignalBlocker blocker(m_list);
+        m_list->clear();
+        for (const QUuid &id : std::as_const(current)) {
+            auto *item = new QListWidgetItem(m_list);
+            item->setData(idRole, id);
+            auto *rowView = new InstanceRowView(id, m_context.instances);
+            item->setSizeHint(rowView->sizeHint());
+            m_list->setItemWidget(item, rowView);
+            if (m_selectedID == id)
+                m_list->setCurrentItem(item);
+        }
+    }
+    updateDetail();
+}
+
+void MainView::updateDetail()
+{
+    if (m_selectedID) {
+        if (!m_detailView || m_detailView->instanceID() != *m_selectedID) {
+            delete m_detailView;
+            m_detailView = new InstanceDetailView(*m_selectedID, m_context.instances, m_detailHolder);
+            m_detailHolder->layout()->addWidget(m_detailView);
+        }
+        m_detail->setCurrentWidget(m_detailHolder);
+    } else if (m_context.instances->instances().isEmpty()) {
+        m_detail->setCurrentWidget(m_emptyState);
+    } else {
+        m_detail->setCurrentWidget(m_selectPrompt);
+    }
+}
+
+void MainView::updateAddAction()
+{
+    m_addAction->setEnabled(m_context.binary->isBinaryAvailable());
+}
+
+QMenu *MainView::contextMenu(const QUuid &id)
+{
+    auto *menu = new QMenu(this);
+    menu->addAction(QStringLiteral("Edit"), this, [this, id] { editInstance(id); });
+    menu->addSeparator();
+    menu->addAction(QStringLiteral("Delete"), this, [this, id] { deleteInstance(id); });
+    return menu;
+}
+
+void MainView::showSettings()
+{
+    if (m_settingsSheet) {
+        m_settingsSheet->raise();
+        return;
+    }
+    m_settingsSheet = new SettingsView(m_context.settings, m_context.binary, m_context.importExport(),
+                                       m_context.fileChooser, m_context.prompter, this);
+    m_settingsSheet->setAttribute(Qt::WA_DeleteOnClose);
+    m_settingsSheet->setWindowModality(Qt::WindowModal);
+    m_settingsSheet->open();
+}
+
+void MainView::showAddInstance()
+{
+    presentForm(new AddEditInstanceView(std::nullopt, m_context.instances, m_context.prompter, this));
+}
+
+void MainView::editInstance(const QUuid &id)
+{
+    const auto record = m_context.instances->instance(id);
+    if (record)
+        presentForm(new AddEditInstanceView(record, m_context.instances, m_context.prompter, this));
+}
+
+void MainView::presentForm(AddEditInstanceView *form)
+{
+    if (m_form) {
+        delete form;
+        m_form->raise();
+        return;
+    }
+    m_form = form;
+    m_form->setAttribute(Qt::WA_DeleteOnClose);
+    m_form->setWindowModality(Qt::WindowModal);
+    m_form->open();
+}
+
+void MainView::deleteInstance(const QUuid &id)
+{
+    const auto record = m_context.instances->instance(id);
+    if (!record)
+        return;
+    const QString message = QStringLiteral("The instance '%1' will be removed, and with it its data directory and "
+                                           "everything in it:\n%2")
+                                .arg(record->name, m_context.instances->dataDirectoryPath(*record));
+    m_context.prompter->confirm(this, QStringLiteral("Delete Instance"), message, QStringLiteral("Delete"),
+                                [this, id](bool confirmed) {
+                                    const auto current = m_context.instances->instance(id);
+                                    if (confirmed && current)
+                                        m_context.instances->deleteInstance(*current);
+                                });
+}
+
+void MainView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_shownBefore)
+        return;
+    m_shownBefore = true;
+    // Queued behind the settings' own first turn, which applies the stored values: an
+    // executable configured in the settings file must never send the user to the settings.
+    QTimer::singleShot(0, this, &MainView::checkExecutableOnFirstDisplay);
+}
+
+void MainView::checkExecutableOnFirstDisplay()
+{
+    if (m_context.binary->isBinaryAvailable())
+        return;
+    if (m_context.settings->binaryPath().isEmpty())
+        showSettings();
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "ViewContext.h"
+
+#include <QPointer>
+#include <QUuid>
+#include <QWidget>
+
+#include <optional>
+
+class AddEditInstanceView;
+class EmptyStateView;
+class InstanceDetailView;
+class InstanceRowView;
+class QAction;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QStackedWidget;
+class SettingsView;
+
+// The main window's content: the sidebar list of instances, the detail column, the toolbar, and
+// the sheets it presents (the instance form and the settings). It changes nothing itself: every
+// action calls the instance manager or presents a sheet.
+class MainView final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MainView(ViewContext context, QWidget *parent = nullptr);
+
+    // The selection is kept by id, so that a start or an edit of the selected record keeps it.
+    std::optional<QUuid> selectedInstanceID() const { return m_selectedID; }
+    void selectInstance(const QUuid &id);
+
+    QListWidget *instanceList() const { return m_list; }
+    InstanceRowView *row(const QUuid &id) const;
+    QAction *settingsAction() const { return m_settingsAction; }
+    QAction *addInstanceAction() const { return m_addAction; }
+    // What the detail column shows now: an InstanceDetailView, the EmptyStateView or the
+    // "Select an instance" label.
+    QWidget *detailContent() const;
+    InstanceDetailView *detailView() const { return m_detailView; }
+    EmptyStateView *emptyState() const { return m_emptyState; }
+    // The context menu of a row: "Edit" and "Delete".
+    QMenu *contextMenu(const QUuid &id);
+
+    SettingsView *settingsSheet() const;
+    AddEditInstanceView *instanceForm() const;
+
+    void showSettings();
+    void showAddInstance();
+    void editInstance(const QUuid &id);
+    // Asks first, naming the data directory that goes with the instance.
+    void deleteInstance(const QUuid &id);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QWidget *buildToolBar();
+    QWidget *buildSidebar();
+    QWidget *buildDetailColumn();
+    void syncList();
+    void updateDetail();
+    void updateAddAction();
+    void checkExecutableOnFirstDisplay();
+    void presentForm(AddEditInstanceView *form);
+
+    ViewContext m_context;
+    std::optional<QUuid> m_selectedID;
+    bool m_shownBefore = false;
+    QAction *m_settingsAction = nullptr;
+    QAction *m_addAction = nullptr;
+    QListWidget *m_list = nullptr;
+    QStackedWidget *m_detail = nullptr;
+    QWidget *m_detailHolder = nullptr;
+    InstanceDetailView *m_detailView = nullptr;
+    EmptyStateView *m_emptyState = nullptr;
+    QLabel *m_selectPrompt = nullptr;
+    QPointer<SettingsView> m_settingsSheet;
+    QPointer<AddEditInstanceView> m_form;
+};

@@ -1,0 +1,9 @@
+#pragma once
+
+// Distances in points shared by the screens.
+namespace Metrics {
+
+// The platform's default padding around a row or a text.
+inline constexpr int standardInset = 12;
+
+} // namespace Metrics

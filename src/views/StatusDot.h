@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+// A filled circle of 8 by 8 points that marks a running instance.
+class StatusDot final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit StatusDot(const QColor &color, QWidget *parent = nullptr);
+
+    QColor color() const { return m_color; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QColor m_color;
+};

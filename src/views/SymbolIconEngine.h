@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QIconEngine>
+
+// Draws one of our SVG symbols in a given colour at whatever size is asked for, so the symbol
+// stays sharp at every scale and device pixel ratio.
+class SymbolIconEngine final : public QIconEngine
+{
+public:
+    // svg uses the word currentColor wherever the tint goes.
+    SymbolIconEngine(QByteArray svg, QColor tint);
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override;
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override;
+    QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State state, qreal scale) override;
+    QIconEngine *clone() const override;
+    QString key() const override;
+
+private:
+    QByteArray m_svg;
+    QColor m_tint;
+};

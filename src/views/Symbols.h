@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QString>
+
+// The interface's symbols by their names ("gear", "play.circle.fill", ...).
+namespace Symbols {
+
+// Our own artwork in the given colour: a symbol whose colour carries meaning (a green play, a red
+// stop) must look the same on every desktop, whatever icon theme is installed.
+QIcon tinted(const QString &name, const QColor &color);
+// The desktop theme's counterpart of a plain symbol when the theme has one, else our artwork in
+// the given colour.
+QIcon themed(const QString &name, const QColor &fallbackColor);
+
+} // namespace Symbols

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QFont>
+
+// The text styles of the interface, as sizes relative to the application font, so that they follow
+// the desktop's font settings while keeping the proportions between the roles.
+namespace Typography {
+
+QFont title();
+QFont title2();
+QFont headline();
+QFont subheadline();
+QFont caption();
+QFont monospacedCaption();
+
+QFont withWeight(QFont font, QFont::Weight weight);
+
+} // namespace Typography

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <functional>
+
+class AppSettings;
+class BinaryManager;
+class FileChooser;
+class ImportExportManager;
+class InstanceManager;
+class Prompter;
+
+// What the windows are built on: the managers they read and call, and the seams through which
+// they ask the user. The application hands in the shared objects; tests their own.
+struct ViewContext
+{
+    AppSettings *settings = nullptr;
+    InstanceManager *instances = nullptr;
+    BinaryManager *binary = nullptr;
+    // Created on first use: only the settings sheet needs it.
+    std::function<ImportExportManager *()> importExport;
+    FileChooser *fileChooser = nullptr;
+    Prompter *prompter = nullptr;
+};
