@@ -3,9 +3,11 @@
 #include "core/AppPaths.h"
 
 #include <QObject>
+#include <QSslConfiguration>
 #include <QString>
 #include <QUrl>
 
+#include <chrono>
 #include <functional>
 
 class AppSettings;
@@ -23,12 +25,15 @@ class BinaryManager : public QObject
     Q_PROPERTY(QString downloadError READ downloadError NOTIFY changed)
 
 public:
-    BinaryManager(AppSettings *settings, const AppPaths &paths, FileChooser *fileChooser, const QUrl &releaseBaseUrl,
-                  QObject *parent = nullptr);
+    // releaseBaseUrl: the https:// address of the release server; the latest build of this
+    // platform is fetched from <releaseBaseUrl>/latest/<asset>.
+    explicit BinaryManager(AppSettings *settings, const AppPaths &paths, FileChooser *fileChooser,
+                           const QUrl &releaseBaseUrl, QObject *parent = nullptr);
 
     // The one manager of the application; never destroyed.
     static BinaryManager *shared();
 
+    // True from the start of a download until its install has ended, either way.
     bool isDownloading() const { return m_isDownloading; }
     double downloadProgress() const { return m_downloadProgress; }
     // Empty when there is no error to show.
@@ -46,10 +51,31 @@ public:
     // Runs /bin/chmod +x; true when it ran and exited with 0.
     static bool makeExecutable(const QString &path);
 
+    // The TLS settings of the download, for a release server with its own certificate authority.
+    void setSslConfiguration(const QSslConfiguration &configuration) { m_sslConfiguration = configuration; }
+    // How long a download may go without receiving anything.
+    void setTransferTimeout(std::chrono::milliseconds timeout) { m_transferTimeout = timeout; }
+
 signals:
     void changed();
 
 private:
+    QUrl downloadUrl() const;
+    void setProgress(double progress);
+    void install(const QString &payloadPath);
+    void finishDownload(const QString &error);
+    void repairAndStore(const QString &path, const std::function<void(bool)> &completion);
+    // The outcome of a selection, delivered on the next turn of the event loop.
+    void reportSelection(const QString &storedPath, const QString &error, const std::function<void(bool)> &completion);
+    void storeBinaryPath(const QString &path);
+
+    AppSettings *m_settings;
+    AppPaths m_paths;
+    FileChooser *m_fileChooser;
+    QUrl m_releaseBaseUrl;
+    QNetworkAccessManager *m_network;
+    QSslConfiguration m_sslConfiguration;
+    std::chrono::milliseconds m_transferTimeout;
     bool m_isDownloading = false;
     double m_downloadProgress = 0;
     QString m_downloadError;

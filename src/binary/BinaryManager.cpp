@@ -1,0 +1,221 @@
+#include "BinaryManager.h"
+
+#include "BinaryDownload.h"
+#include "BinaryInstaller.h"
+#include "ExecutableFormat.h"
+#include "core/AppSettings.h"
+#include "platform/DialogFileChooser.h"
+#include "platform/Quarantine.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QPointer>
+#include <QProcess>
+#include <QtConcurrent>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// The check that counts: access() also knows about file systems mounted without exec rights.
+bool isRunnable(const QString &path)
+{
+    return QFileInfo(path).isExecutable();
+}
+
+} // namespace
+
+BinaryManager::BinaryManager(AppSettings *settings, const AppPaths &paths, FileChooser *fileChooser,
+                             const QUrl &releaseBaseUrl, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_paths(paths)
+    , m_fileChooser(fileChooser)
+    , m_releaseBaseUrl(releaseBaseUrl)
+    , m_network(new QNetworkAccessManager(this))
+    , m_sslConfiguration(QSslConfiguration::defaultConfiguration())
+    , m_transferTimeout(60s)
+{
+    connect(m_settings, &AppSettings::changed, this, &BinaryManager::changed);
+}
+
+BinaryManager *BinaryManager::shared()
+{
+    static BinaryManager *const instance =
+        new BinaryManager(AppSettings::shared(), AppPaths::standard(), DialogFileChooser::shared(),
+                          QUrl(QStringLiteral("https://releases.halvex.dev")));
+    return instance;
+}
+
+QString BinaryManager::binaryInstallURL() const
+{
+    return m_paths.binaryInstallPath();
+}
+
+bool BinaryManager::isBinaryAvailable() const
+{
+    const QUrl binary = m_settings->binaryPath();
+    if (binary.isEmpty())
+        return false;
+    const QFileInfo info(binary.toLocalFile());
+    return info.isFile() && info.isExecutable();
+}
+
+void BinaryManager::removeQuarantine(const QString &path)
+{
+    Quarantine::remove(path);
+}
+
+bool BinaryManager::makeExecutable(const QString &path)
+{
+    return QProcess::execute(QStringLiteral("/bin/chmod"), {QStringLiteral("+x"), path}) == 0;
+}
+
+QUrl BinaryManager::downloadUrl() const
+{
+    QUrl url = m_releaseBaseUrl;
+    QString path = url.path();
+    while (path.endsWith(u'/'))
+        path.chop(1);
+    url.setPath(path + QStringLiteral("/latest/") + ExecutableFormat::releaseAssetName());
+    return url;
+}
+
+void BinaryManager::downloadBinary()
+{
+    if (m_isDownloading)
+        return;
+    m_isDownloading = true;
+    m_downloadProgress = 0;
+    m_downloadError.clear();
+    emit changed();
+
+    const QUrl url = downloadUrl();
+    if (!url.isValid() || url.scheme() != QStringLiteral("https") || url.host().isEmpty())
+        return finishDownload(QStringLiteral("Invalid download URL"));
+
+    QNetworkRequest request(url);
+    request.setSslConfiguration(m_sslConfiguration);
+    // Starting from https, this follows redirects to https only.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setTransferTimeout(int(m_transferTimeout.count()));
+
+    auto *download = new BinaryDownload(m_network, m_paths.directory(), this);
+    connect(download, &BinaryDownload::progressed, this, &BinaryManager::setProgress);
+    connect(download, &BinaryDownload::finished, this,
+            [this, download](const QString &payloadPath, const QString &error) {
+                download->deleteLater();
+                if (!error.isEmpty())
+                    return finishDownload(error);
+                setProgress(1);
+                install(payloadPath);
+            });
+    download->start(request);
+}
+
+void BinaryManager::setProgress(double progress)
+{
+    // Whole percents are enough for a progress bar and spare the views a redraw per packet.
+    if (progress <= m_downloadProgress || (progress < 1 && progress - m_downloadProgress < 0.01))
+        return;
+    m_downloadProgress = progress;
+    emit changed();
+}
+
+void BinaryManager::install(const QString &payloadPath)
+{
+    QPointer<BinaryManager> guard(this);
+    // The outcome comes back through the queued call; nothing waits for the future.
+    (void)QtConcurrent::run([installer = BinaryInstaller(m_paths), payloadPath, guard] {
+        const auto failure = installer.install(payloadPath);
+        const QString error = failure ? QStringLiteral("Installation failed: ") + *failure : QString();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [guard, error] {
+                if (guard)
+                    guard->finishDownload(error);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void BinaryManager::finishDownload(const QString &error)
+{
+    if (error.isEmpty())
+        storeBinaryPath(binaryInstallURL());
+    m_downloadError = error;
+    m_isDownloading = false;
+    emit changed();
+}
+
+void BinaryManager::selectBinary(std::function<void(bool stored)> completion)
+{
+    FileChooserRequest request;
+    request.mode = FileChooserRequest::Mode::OpenFile;
+    request.title = QStringLiteral("Select Halvex Binary");
+    request.message = QStringLiteral("Select Halvex binary");
+    m_fileChooser->choose(request, this, [this, completion = std::move(completion)](const QString &path) {
+        if (path.isEmpty()) {
+            if (completion)
+                completion(false);
+            return;
+        }
+        repairAndStore(path, completion);
+    });
+}
+
+void BinaryManager::repairAndStore(const QString &path, const std::function<void(bool)> &completion)
+{
+    if (!QFileInfo(path).isFile())
+        return reportSelection(QString(), QStringLiteral("Selected file does not exist"), completion);
+    removeQuarantine(path);
+    if (isRunnable(path))
+        return reportSelection(path, QString(), completion);
+
+    const QByteArray native = QFile::encodeName(path);
+    struct stat status = {};
+    const uint mode = ::stat(native.constData(), &status) == 0 ? status.st_mode & 07777 : 0;
+    const bool modeSet = ::chmod(native.constData(), 0755) == 0;
+    const QString description = modeSet ? QString() : qt_error_string(errno);
+    // chmod can succeed on a file that still cannot run (a file system mounted noexec), so every
+    // repair is judged by the file, not by the tool's exit status.
+    if (isRunnable(path) || (makeExecutable(path) && isRunnable(path)))
+        return reportSelection(path, QString(), completion);
+    const QString quotedPath = u'"' + path + u'"';
+    if (modeSet)
+        return reportSelection(QString(),
+                               QStringLiteral("Cannot set execute permissions. Current permissions: ") +
+                                   QString::number(mode, 8) + QStringLiteral(". Try running in Terminal: chmod +x ") +
+                                   quotedPath,
+                               completion);
+    reportSelection(QString(),
+                    QStringLiteral("Permissions error: ") + description + QStringLiteral(". Try: chmod +x ") +
+                        quotedPath,
+                    completion);
+}
+
+void BinaryManager::reportSelection(const QString &storedPath, const QString &error,
+                                    const std::function<void(bool)> &completion)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, storedPath, error, completion] {
+            if (!storedPath.isEmpty())
+                storeBinaryPath(storedPath);
+            m_downloadError = error;
+            emit changed();
+            if (completion)
+                completion(!storedPath.isEmpty());
+        },
+        Qt::QueuedConnection);
+}
+
+void BinaryManager::storeBinaryPath(const QString &path)
+{
+    m_settings->setBinaryPath(QUrl::fromLocalFile(path));
+    m_settings->save();
+}
