@@ -1,0 +1,32 @@
+#pragma once
+
+#include "binary/PayloadFormat.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// Archives for the tests, written with libarchive.
+struct ArchiveEntry
+{
+    enum class Type { File, Symlink, Hardlink };
+    QString name;
+    QByteArray content;
+    Type type = Type::File;
+    QString target;
+
+    static ArchiveEntry file(const QString &name, const QByteArray &content = "x")
+    {
+        return {name, content, Type::File, {}};
+    }
+    static ArchiveEntry symlink(const QString &name, const QString &target)
+    {
+        return {name, {}, Type::Symlink, target};
+    }
+    static ArchiveEntry hardlink(const QString &name, const QString &target)
+    {
+        return {name, {}, Type::Hardlink, target};
+    }
+};
+
+QByteArray buildArchive(PayloadFormat format, const QList<ArchiveEntry> &entries);

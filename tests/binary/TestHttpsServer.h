@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QSslConfiguration>
+#include <QSslServer>
+#include <QUrl>
+
+// An HTTPS server on loopback with the checked-in test certificate, answering GET requests
+// from a table of paths. clientConfiguration() trusts that certificate and nothing else.
+class TestHttpsServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Response
+    {
+        int status = 200;
+        QByteArray body;
+        QByteArray location;
+    };
+
+    explicit TestHttpsServer(QObject *parent = nullptr);
+
+    bool listen();
+    QUrl baseUrl() const;
+    QSslConfiguration clientConfiguration() const;
+
+    void serve(const QString &path, const Response &response) { m_responses.insert(path, response); }
+    int requestCount() const { return m_requestCount; }
+
+private:
+    void answer(QSslSocket *socket, const QByteArray &request);
+
+    QSslServer m_server;
+    QSslConfiguration m_serverConfiguration;
+    QHash<QString, Response> m_responses;
+    int m_requestCount = 0;
+};
