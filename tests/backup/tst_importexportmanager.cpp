@@ -121,7 +121,7 @@ private slots:
     {
         QDir().mkpath(path("a/state"));
         writeFile("a/state/instances.json", json("[{'id':'0f8fad5b-d9cb-469f-a165-70867728950e','name':'orders',"
-                                                 "'authToken':'a/b\\\\c\\'d','port':8080,'isRunning':false,"
+                                                 "'authToken':'a/b\\\\c\\'d\\u0001\\n','port':8080,'isRunning':false,"
                                                  "'createdAt':762530709.75,'updatedAt':762566400}]"));
         Workspace workspace(path("a"));
         workspace.settings.setDataStorageLocation(QUrl::fromLocalFile("/srv/halvex data"));
@@ -142,7 +142,7 @@ private slots:
                                     "\",\n"
                                     "  \"instances\": [\n"
                                     "    {\n"
-                                    "      \"authToken\": \"a\\/b\\\\c\\\"d\",\n"
+                                    "      \"authToken\": \"a\\/b\\\\c\\\"d\\u0001\\n\",\n"
                                     "      \"createdAt\": \"2025-03-01T14:05:09Z\",\n"
                                     "      \"id\": \"0F8FAD5B-D9CB-469F-A165-70867728950E\",\n"
                                     "      \"isRunning\": false,\n"
@@ -231,7 +231,7 @@ private slots:
     void exportThenImport_intoEmptyRegistry()
     {
         Workspace source(path("source"));
-        source.add("orders", 8080);
+        source.registry.addInstance(HalvexInstance::create("orders", "a/\"b\\\n\x01\t é", 8080));
         source.add("billing", 8081);
         HalvexInstance running = source.registry.instances().last();
         running.isRunning = true;
