@@ -1,0 +1,114 @@
+#pragma once
+
+#include "ScriptedPrompter.h"
+#include "support/ScriptedFileChooser.h"
+
+#include "backup/ImportExportManager.h"
+#include "binary/BinaryManager.h"
+#include "core/AppPaths.h"
+#include "core/AppSettings.h"
+#include "instances/InstanceManager.h"
+#include "views/ViewContext.h"
+
+#include <QFile>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// Real managers over a temporary directory, with scripted choosers and prompts, as the views get
+// them in the application. The release server address is never reached by these tests.
+class ViewFixture
+{
+public:
+    ViewFixture()
+        : m_paths(m_dir.filePath(QStringLiteral("state")))
+    {
+        createSettings();
+        settings->setDataStorageLocation(QUrl::fromLocalFile(storage()));
+        createManagers();
+    }
+
+    // Writes a settings file first, then builds the managers that read it, as at a start.
+    explicit ViewFixture(const QByteArray &settingsFile)
+        : m_paths(m_dir.filePath(QStringLiteral("state")))
+    {
+        QFile file(m_paths.settingsFile());
+        if (file.open(QIODevice::WriteOnly))
+            file.write(settingsFile);
+        file.close();
+        createSettings();
+        createManagers();
+    }
+
+    ~ViewFixture()
+    {
+        // No server may outlive its test; the process objects kill what is left.
+        importExport.reset();
+        binary.reset();
+        instances.reset();
+    }
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString storage() const { return m_dir.filePath(QStringLiteral("data")); }
+
+    ViewContext context()
+    {
+        ViewContext context;
+        context.settings = settings.get();
+        context.instances = instances.get();
+        context.binary = binary.get();
+        context.importExport = [this] {
+            ++importExportRequests;
+            return importExport.get();
+        };
+        context.fileChooser = &chooser;
+        context.prompter = &prompter;
+        return context;
+    }
+
+    // Makes a file at path an executable (or not) and configures it as the server.
+    void configureExecutable(const QString &path, bool executable = true)
+    {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write("#!/bin/sh\nexit 0\n");
+        file.close();
+        file.setPermissions(executable ? QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                       : QFile::ReadOwner | QFile::WriteOwner);
+        settings->setBinaryPath(QUrl::fromLocalFile(path));
+    }
+
+    HalvexInstance add(const QString &name, qint64 port, const QString &token = QStringLiteral("secret-token"))
+    {
+        instances->addInstance(HalvexInstance::create(name, token, port));
+        return instances->instances().last();
+    }
+
+    static quint16 freePort()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        return probe.serverPort();
+    }
+
+    QTemporaryDir m_dir;
+    AppPaths m_paths;
+    ScriptedFileChooser chooser;
+    ScriptedPrompter prompter;
+    std::unique_ptr<AppSettings> settings;
+    std::unique_ptr<InstanceManager> instances;
+    std::unique_ptr<BinaryManager> binary;
+    std::unique_ptr<ImportExportManager> importExport;
+    int importExportRequests = 0;
+
+private:
+    void createSettings() { settings = std::make_unique<AppSettings>(m_paths); }
+    void createManagers()
+    {
+        instances = std::make_unique<InstanceManager>(settings.get(), m_paths.registryFile());
+        binary = std::make_unique<BinaryManager>(settings.get(), m_paths, &chooser,
+                                                 QUrl(QStringLiteral("https://127.0.0.1:9/releases")));
+        importExport = std::make_unique<ImportExportManager>(settings.get(), instances.get(), &chooser);
+    }
+};
