@@ -7,8 +7,8 @@
 // What the launch finds out about an executable before it runs it.
 namespace ExecutableInspector {
 
-// The file tool's brief description (file -b), trimmed; nothing when the tool is missing, fails,
-// takes too long or prints something that is not UTF-8.
+// The file tool's brief description of the file (what file -b prints), trimmed; nothing when the
+// magic database is missing, the file cannot be read or the description is not UTF-8.
 std::optional<QString> fileDescription(const QString &path);
 
 // The architectures the executable's own header names, separated by spaces ("x86_64",
