@@ -42,6 +42,9 @@ void BinaryDownload::complete()
         return fail(QStringLiteral("Download failed: HTTP %1").arg(status));
     if (m_storeFailed)
         return fail(QStringLiteral("Download failed: no file received"));
+    // Nothing here cancels a transfer but the transfer time-out, which Qt reports as a cancel.
+    if (m_reply->error() == QNetworkReply::OperationCanceledError)
+        return fail(QStringLiteral("Download failed: timed out"));
     if (m_reply->error() != QNetworkReply::NoError)
         return fail(m_reply->errorString());
     receive();

@@ -10,6 +10,7 @@
 #include <QScopeGuard>
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -93,11 +94,12 @@ std::optional<QString> BinaryInstaller::install(const QString &payloadPath) cons
     } else if (auto failure = unpack(payloadPath, format, staged)) {
         return failure;
     }
-    if (auto failure = makeRunnable(staged)) {
+    auto failure = makeRunnable(staged);
+    if (!failure)
+        failure = moveOver(staged, installPath);
+    if (failure)
         QFile::remove(staged);
-        return failure;
-    }
-    return moveOver(staged, installPath);
+    return failure;
 }
 
 std::optional<QString> BinaryInstaller::unpack(const QString &payloadPath, PayloadFormat format,

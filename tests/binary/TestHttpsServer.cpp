@@ -56,6 +56,8 @@ void TestHttpsServer::answer(QSslSocket *socket, const QByteArray &request)
     ++m_requestCount;
     const QString path = QString::fromLatin1(request.split(' ').value(1));
     const Response response = m_responses.value(path, Response{404, "not here", {}});
+    if (response.status == 0)
+        return;
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) +
                       " Status\r\nContent-Length: " + QByteArray::number(response.body.size()) +
                       "\r\nConnection: close\r\n";

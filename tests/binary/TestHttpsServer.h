@@ -13,6 +13,7 @@ class TestHttpsServer : public QObject
     Q_OBJECT
 
 public:
+    // A status of 0 never answers.
     struct Response
     {
         int status = 200;

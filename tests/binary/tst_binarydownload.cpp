@@ -241,6 +241,15 @@ private slots:
         QCOMPARE(m_manager->downloadError(), QStringLiteral("Connection refused"));
     }
 
+    void stalledServer_timesOut()
+    {
+        m_server->serve(assetPath, {0, {}, {}});
+        m_manager->setTransferTimeout(std::chrono::milliseconds(300));
+        QVERIFY(runDownload());
+        QCOMPARE(m_manager->downloadError(), QStringLiteral("Download failed: timed out"));
+        QVERIFY(!QFile::exists(m_manager->binaryInstallURL()));
+    }
+
     void unwritableStateDirectory_noFileReceived()
     {
         QFile blocker(m_dir.filePath(QStringLiteral("blocker")));
