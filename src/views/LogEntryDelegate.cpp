@@ -19,16 +19,37 @@ int LogEntryDelegate::textWidth(const QStyleOptionViewItem &option) const
     return qMax(1, width - 2 * horizontalInset);
 }
 
+int LogEntryDelegate::textHeight(const QString &text, int width) const
+{
+    const QFontMetrics metrics(m_font);
+    // Most entries are one short line; their advance alone tells.
+    if (!text.contains(u'\n') && metrics.horizontalAdvance(text) <= width)
+        return metrics.height();
+    auto found = m_heights.find(text.constData());
+    if (found != m_heights.end() && found->text.size() == text.size() && found->width == width)
+        return found->height;
+    const int height = metrics.boundingRect(QRect(0, 0, width, INT_MAX / 2), textFlags, text).height();
+    m_heights.insert(text.constData(), Measured{text, width, height});
+    return height;
+}
+
+void LogEntryDelegate::forgetDroppedEntries(const QAbstractItemModel *model) const
+{
+    QHash<const QChar *, Measured> kept;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QString text = model->index(row, 0).data(Qt::DisplayRole).toString();
+        if (const auto found = m_heights.constFind(text.constData()); found != m_heights.cend())
+            kept.insert(found.key(), *found);
+    }
+    m_heights.swap(kept);
+}
+
 QSize LogEntryDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
-    const QString text = index.data(Qt::DisplayRole).toString();
-    const QFontMetrics metrics(m_font);
+    if (m_heights.size() > 2 * index.model()->rowCount() + 64)
+        forgetDroppedEntries(index.model());
     const int width = textWidth(option);
-    int height = metrics.height();
-    // Most entries are one short line; measuring those by their advance alone keeps the layout
-    // of a full log cheap.
-    if (text.contains(u'\n') || metrics.horizontalAdvance(text) > width)
-        height = metrics.boundingRect(QRect(0, 0, width, INT_MAX / 2), textFlags, text).height();
+    const int height = textHeight(index.data(Qt::DisplayRole).toString(), width);
     return QSize(width + 2 * horizontalInset, height + 2 * verticalInset);
 }
 

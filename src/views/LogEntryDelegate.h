@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QStyledItemDelegate>
 
 // Draws one log entry as monospaced caption text, line breaks kept and long lines wrapped, with
@@ -19,7 +20,22 @@ public:
 
 private:
     static constexpr int textFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextWrapAnywhere;
+
+    struct Measured
+    {
+        // Holding the text keeps its storage alive, so its address cannot be reused by another
+        // entry while it is the key.
+        QString text;
+        int width = 0;
+        int height = 0;
+    };
+
     int textWidth(const QStyleOptionViewItem &option) const;
+    int textHeight(const QString &text, int width) const;
+    void forgetDroppedEntries(const QAbstractItemModel *model) const;
 
     QFont m_font;
+    // The view lays out every row again whenever rows come or go; a server that prints in large
+    // chunks gives entries of thousands of lines, so each entry is measured once per width.
+    mutable QHash<const QChar *, Measured> m_heights;
 };
