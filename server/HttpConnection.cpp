@@ -30,7 +30,6 @@ HttpConnection::HttpConnection(QTcpSocket *socket, const HalvexApi &api, QObject
     connect(m_socket, &QTcpSocket::bytesWritten, this, &HttpConnection::processInput);
     connect(m_socket, &QTcpSocket::disconnected, this, &HttpConnection::closed);
     m_idleTimer.start();
-    processInput();
 }
 
 void HttpConnection::finishAndClose()
