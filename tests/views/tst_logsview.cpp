@@ -225,7 +225,7 @@ private slots:
         qunsetenv("FLOOD_LINES");
 
         QTRY_COMPARE(view->model()->entries(), log());
-        QVERIFY2(longestGap < 1000, qPrintable(QStringLiteral("event loop blocked for %1 ms").arg(longestGap)));
+        QVERIFY2(longestGap < 250, qPrintable(QStringLiteral("event loop blocked for %1 ms").arg(longestGap)));
     }
 };
 
