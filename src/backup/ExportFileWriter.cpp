@@ -1,7 +1,8 @@
 #include "ExportFileWriter.h"
 
+#include "core/JsonText.h"
+
 #include <QJsonArray>
-#include <QLocale>
 #include <QVariant>
 
 #include <algorithm>
@@ -87,44 +88,7 @@ void ExportFileWriter::writeArray(const QJsonArray &array, int depth)
 
 void ExportFileWriter::writeString(const QString &text)
 {
-    QString escaped;
-    escaped.reserve(text.size() + 2);
-    escaped += u'"';
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'"':
-            escaped += QStringLiteral("\\\"");
-            break;
-        case u'\\':
-            escaped += QStringLiteral("\\\\");
-            break;
-        case u'/':
-            escaped += QStringLiteral("\\/");
-            break;
-        case u'\b':
-            escaped += QStringLiteral("\\b");
-            break;
-        case u'\f':
-            escaped += QStringLiteral("\\f");
-            break;
-        case u'\n':
-            escaped += QStringLiteral("\\n");
-            break;
-        case u'\r':
-            escaped += QStringLiteral("\\r");
-            break;
-        case u'\t':
-            escaped += QStringLiteral("\\t");
-            break;
-        default:
-            if (c.unicode() < 0x20)
-                escaped += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            else
-                escaped += c;
-        }
-    }
-    escaped += u'"';
-    m_out += escaped.toUtf8();
+    JsonText::appendString(m_out, text, JsonText::Slashes::Escaped);
 }
 
 void ExportFileWriter::writeNumber(const QJsonValue &number)
@@ -135,5 +99,5 @@ void ExportFileWriter::writeNumber(const QJsonValue &number)
         m_out += QByteArray::number(variant.toLongLong());
         return;
     }
-    m_out += QString::number(number.toDouble(), 'g', QLocale::FloatingPointShortest).toLatin1();
+    JsonText::appendNumber(m_out, number.toDouble());
 }

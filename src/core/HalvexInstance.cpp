@@ -1,6 +1,7 @@
 #include "HalvexInstance.h"
 
 #include "JsonFields.h"
+#include "JsonText.h"
 #include "ReferenceDate.h"
 
 #include <QHashFunctions>
@@ -43,6 +44,26 @@ QJsonObject HalvexInstance::toJson(DateForm form) const
         {QStringLiteral("createdAt"), date(createdAt)},
         {QStringLiteral("updatedAt"), date(updatedAt)},
     };
+}
+
+void HalvexInstance::appendCompactJson(QByteArray &out) const
+{
+    // Keys in the order QJsonObject writes them, so both forms are the same bytes.
+    out += "{\"authToken\":";
+    JsonText::appendString(out, authToken);
+    out += ",\"createdAt\":";
+    JsonText::appendNumber(out, createdAt);
+    out += ",\"id\":\"";
+    out += id.toByteArray(QUuid::WithoutBraces).toUpper();
+    out += "\",\"isRunning\":";
+    out += isRunning ? "true" : "false";
+    out += ",\"name\":";
+    JsonText::appendString(out, name);
+    out += ",\"port\":";
+    out += QByteArray::number(port);
+    out += ",\"updatedAt\":";
+    JsonText::appendNumber(out, updatedAt);
+    out += '}';
 }
 
 std::optional<HalvexInstance> HalvexInstance::fromJson(const QJsonObject &object, DateForm form, QString *error)

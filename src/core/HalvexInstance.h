@@ -30,6 +30,9 @@ struct HalvexInstance
     QString hostName() const;
 
     QJsonObject toJson(DateForm form = DateForm::ReferenceSeconds) const;
+    // The registry form of toJson(), written compactly straight into out: the registry is
+    // rewritten whole after every change, and building JSON objects first costs most of that.
+    void appendCompactJson(QByteArray &out) const;
     // Every one of the seven keys must be present with its type; other keys are ignored.
     static std::optional<HalvexInstance> fromJson(const QJsonObject &object, DateForm form = DateForm::ReferenceSeconds,
                                                   QString *error = nullptr);

@@ -74,10 +74,16 @@ void InstanceManager::loadInstances()
 
 bool InstanceManager::saveInstances()
 {
-    QJsonArray array;
-    for (const HalvexInstance &instance : std::as_const(m_instances))
-        array.append(instance.toJson());
-    return m_registry->write(QJsonDocument(array).toJson(QJsonDocument::Compact));
+    QByteArray bytes;
+    bytes.reserve(m_instances.size() * 256);
+    bytes += '[';
+    for (const HalvexInstance &instance : std::as_const(m_instances)) {
+        if (bytes.size() > 1)
+            bytes += ',';
+        instance.appendCompactJson(bytes);
+    }
+    bytes += ']';
+    return m_registry->write(bytes);
 }
 
 void InstanceManager::addInstance(const HalvexInstance &instance)

@@ -39,6 +39,32 @@ private slots:
         QVERIFY(!bytes.contains(' '));
     }
 
+    void compactJson_sameBytesAsTheJsonObject_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<double>("date");
+        QTest::newRow("plain") << "orders" << 786297600.123456;
+        QTest::newRow("quotes and backslash") << "a\"b\\c" << 0.0;
+        QTest::newRow("slash and controls") << "a/b\n\t\u0001\u001f" << -1.5;
+        QTest::newRow("non-ascii") << "café ☕ 😀" << 1e21;
+        QTest::newRow("integral date") << "x" << 100.0;
+        QTest::newRow("tiny date") << "x" << 1e-7;
+    }
+    void compactJson_sameBytesAsTheJsonObject()
+    {
+        QFETCH(QString, name);
+        QFETCH(double, date);
+        HalvexInstance instance = sample();
+        instance.name = name;
+        instance.authToken = name + QStringLiteral("/token");
+        instance.createdAt = date;
+        instance.port = -9007199254740993; // beyond a double's exact range
+        QByteArray compact;
+        instance.appendCompactJson(compact);
+        QCOMPARE(compact, QJsonDocument(instance.toJson()).toJson(QJsonDocument::Compact));
+        QCOMPARE(HalvexInstance::fromJson(QJsonDocument::fromJson(compact).object()), instance);
+    }
+
     void create_setsFreshIdAndNowDates()
     {
         const double before = ReferenceDate::now();
