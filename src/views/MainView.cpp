@@ -103,9 +103,16 @@ QWidget *MainView::buildSidebar()
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->setFrameShape(QFrame::NoFrame);
-    connect(m_list, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *current) {
-        if (current)
-            selectInstance(itemID(current));
+    // Selection, not the current item: the list makes its first row current when it gets the
+    // focus, and that must not select an instance.
+    connect(m_list, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem *> selected = m_list->selectedItems();
+        if (!selected.isEmpty()) {
+            selectInstance(itemID(selected.first()));
+            return;
+        }
+        m_selectedID.reset();
+        updateDetail();
     });
     connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
         const QListWidgetItem *item = m_list->itemAt(position);

@@ -67,8 +67,8 @@ public:
         return context;
     }
 
-    // Makes a file at path an executable (or not) and configures it as the server.
-    void configureExecutable(const QString &path, bool executable = true)
+    // A file that the executable checks accept (or, not executable, refuse).
+    static void writeExecutable(const QString &path, bool executable = true)
     {
         QFile file(path);
         if (file.open(QIODevice::WriteOnly))
@@ -76,6 +76,10 @@ public:
         file.close();
         file.setPermissions(executable ? QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
                                        : QFile::ReadOwner | QFile::WriteOwner);
+    }
+    void configureExecutable(const QString &path, bool executable = true)
+    {
+        writeExecutable(path, executable);
         settings->setBinaryPath(QUrl::fromLocalFile(path));
     }
 
