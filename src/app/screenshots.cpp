@@ -1,0 +1,225 @@
+// Renders every screen of the application in a representative state to PNG files, for review by
+// eye. Runs on managers over a temporary directory; run it with QT_QPA_PLATFORM=offscreen.
+#include "backup/ImportExportManager.h"
+#include "binary/BinaryManager.h"
+#include "core/AppPaths.h"
+#include "core/AppSettings.h"
+#include "instances/InstanceManager.h"
+#include "platform/DialogFileChooser.h"
+#include "views/AddEditInstanceView.h"
+#include "views/ContentView.h"
+#include "views/DialogPrompter.h"
+#include "views/InstanceDetailView.h"
+#include "views/MainView.h"
+#include "views/SettingsView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPainter>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+struct Managers
+{
+    explicit Managers(const QString &root, const QUrl &releaseUrl = QUrl(QStringLiteral("https://127.0.0.1:9")))
+        : paths(root + QStringLiteral("/state"))
+        , settings(paths)
+        , instances(&settings, paths.registryFile())
+        , binary(&settings, paths, DialogFileChooser::shared(), releaseUrl)
+        , importExport(&settings, &instances, DialogFileChooser::shared())
+    {
+        settings.setDataStorageLocation(QUrl::fromLocalFile(root + QStringLiteral("/data")));
+        settings.setTimezone(QStringLiteral("Europe/Vienna"));
+    }
+
+    ViewContext context()
+    {
+        ViewContext context;
+        context.settings = &settings;
+        context.instances = &instances;
+        context.binary = &binary;
+        context.importExport = [this] { return &importExport; };
+        context.fileChooser = DialogFileChooser::shared();
+        context.prompter = DialogPrompter::shared();
+        return context;
+    }
+
+    AppPaths paths;
+    AppSettings settings;
+    InstanceManager instances;
+    BinaryManager binary;
+    ImportExportManager importExport;
+};
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+bool save(const QPixmap &pixmap, const QDir &folder, const QString &name)
+{
+    const QString path = folder.filePath(name + QStringLiteral(".png"));
+    const bool saved = pixmap.save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(QDir::toNativeSeparators(path)));
+    return saved;
+}
+
+bool grab(QWidget *widget, const QDir &folder, const QString &name)
+{
+    widget->show();
+    settle();
+    return save(widget->grab(), folder, name);
+}
+
+// The window with its sheet drawn over it, centred at the top as a sheet would be.
+bool grabWithSheet(QWidget *window, QWidget *sheet, const QDir &folder, const QString &name)
+{
+    window->show();
+    settle();
+    QPixmap picture = window->grab();
+    QPainter painter(&picture);
+    painter.fillRect(picture.rect(), QColor(0, 0, 0, 60));
+    const QPixmap overlay = sheet->grab();
+    painter.drawPixmap((picture.width() - overlay.width()) / 2, 40, overlay);
+    painter.end();
+    return save(picture, folder, name);
+}
+
+QString writeExecutable(const QString &path)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("#!/bin/sh\nexit 0\n");
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+}
+
+void fillLog(InstanceManager &instances, const HalvexInstance &instance)
+{
+    instances.addLog(instance.id, QStringLiteral("✓ Data directory created: /home/ann/Halvex/") + instance.name);
+    for (int i = 0; i < 120; ++i) {
+        instances.addLog(instance.id, QStringLiteral("GET /v1/keys/customer-%1 200 %2 ms").arg(i).arg(3 + i % 17));
+        if (i % 25 == 7)
+            instances.addLog(instance.id,
+                             QStringLiteral("slow query on customers\n  scanned 18233 rows\n  took 412 ms"));
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Halvex Kelvane"));
+    const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
+    if (!QDir().mkpath(folder.path())) {
+        std::fprintf(stderr, "cannot create %s\n", qPrintable(folder.path()));
+        return 1;
+    }
+    QTemporaryDir root;
+    bool ok = true;
+
+    {
+        // First start: nothing configured, no instance.
+        Managers managers(root.filePath(QStringLiteral("empty")));
+        ContentView window(managers.context());
+        window.resize(1000, 680);
+        ok &= grab(&window, folder, QStringLiteral("01-empty-state-without-executable"));
+        SettingsView settings(&managers.settings, &managers.binary, &managers.importExport, DialogFileChooser::shared(),
+                              DialogPrompter::shared());
+        ok &= grabWithSheet(&window, &settings, folder, QStringLiteral("02-first-start-settings"));
+    }
+
+    {
+        // Downloads: one that fails, one that is under way.
+        QTcpServer release;
+        release.listen(QHostAddress::LocalHost, 0);
+        Managers failing(root.filePath(QStringLiteral("failing")),
+                         QUrl(QStringLiteral("https://127.0.0.1:%1").arg(release.serverPort())));
+        failing.settings.setBinaryPath(QUrl::fromLocalFile(QStringLiteral("/opt/halvex/halvex")));
+        QObject::connect(&release, &QTcpServer::newConnection, &release,
+                         [&release] { release.nextPendingConnection()->abort(); });
+        failing.binary.downloadBinary();
+        while (failing.binary.isDownloading())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        SettingsView failed(&failing.settings, &failing.binary, &failing.importExport, DialogFileChooser::shared(),
+                            DialogPrompter::shared());
+        ok &= grab(&failed, folder, QStringLiteral("03-settings-download-error"));
+
+        QTcpServer silent;
+        silent.listen(QHostAddress::LocalHost, 0);
+        Managers downloading(root.filePath(QStringLiteral("downloading")),
+                             QUrl(QStringLiteral("https://127.0.0.1:%1").arg(silent.serverPort())));
+        downloading.binary.downloadBinary();
+        SettingsView progress(&downloading.settings, &downloading.binary, &downloading.importExport,
+                              DialogFileChooser::shared(), DialogPrompter::shared());
+        ok &= grab(&progress, folder, QStringLiteral("04-settings-downloading"));
+    }
+
+    {
+        // A configured executable, two instances, one running and selected, with a long log.
+        Managers managers(root.filePath(QStringLiteral("working")));
+        managers.settings.setBinaryPath(
+            QUrl::fromLocalFile(writeExecutable(root.filePath(QStringLiteral("working/halvex")))));
+        managers.instances.addInstance(
+            HalvexInstance::create(QStringLiteral("orders"), QStringLiteral("c0ffee-orders-token-7f3a"), 8080));
+        managers.instances.addInstance(
+            HalvexInstance::create(QStringLiteral("billing"), QStringLiteral("b1ll1ng-token-22"), 8081));
+        const HalvexInstance orders = managers.instances.instances().first();
+        fillLog(managers.instances, orders);
+        managers.instances.markInstanceRunning(orders.id);
+
+        SettingsView installed(&managers.settings, &managers.binary, &managers.importExport,
+                               DialogFileChooser::shared(), DialogPrompter::shared());
+        ok &= grab(&installed, folder, QStringLiteral("05-settings-installed"));
+
+        ContentView window(managers.context());
+        window.resize(1100, 760);
+        ok &= grab(&window, folder, QStringLiteral("06-list-nothing-selected"));
+        window.mainView()->selectInstance(orders.id);
+        managers.instances.addLog(orders.id, QStringLiteral("GET /v1/health 200 1 ms"));
+        // The log view draws new entries on its next frame.
+        QEventLoop frame;
+        QTimer::singleShot(200, &frame, &QEventLoop::quit);
+        frame.exec();
+        ok &= grab(&window, folder, QStringLiteral("07-detail-running-with-long-log"));
+
+        AddEditInstanceView form(std::nullopt, &managers.instances, DialogPrompter::shared(), &window);
+        form.nameField()->setText(QStringLiteral("Orders"));
+        form.portField()->setText(QStringLiteral("8080"));
+        form.tokenField()->setText(QStringLiteral("secret"));
+        ok &= grabWithSheet(&window, &form, folder, QStringLiteral("08-form-new-instance"));
+        form.saveInstance();
+        settle();
+        if (auto *alert = form.findChild<QMessageBox *>()) {
+            QPixmap picture = form.grab();
+            QPainter painter(&picture);
+            const QPixmap overlay = alert->grab();
+            const QRect frame((picture.width() - overlay.width()) / 2, (picture.height() - overlay.height()) / 2,
+                              overlay.width(), overlay.height());
+            painter.drawPixmap(frame.topLeft(), overlay);
+            painter.setPen(QColor(0, 0, 0, 90));
+            painter.drawRect(frame.adjusted(-1, -1, 0, 0));
+            painter.end();
+            ok &= save(picture, folder, QStringLiteral("09-form-error-alert"));
+        }
+
+        AddEditInstanceView edit(managers.instances.instances().last(), &managers.instances, DialogPrompter::shared(),
+                                 &window);
+        ok &= grab(&edit, folder, QStringLiteral("10-form-edit-instance"));
+    }
+    return ok ? 0 : 1;
+}
