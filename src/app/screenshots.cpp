@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QIcon>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -130,7 +131,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     QTemporaryDir root;
-    bool ok = true;
+    bool ok = save(QIcon(QStringLiteral(":/app/halvex-kelvane.svg")).pixmap(128, 128), folder,
+                   QStringLiteral("00-application-icon"));
 
     {
         // First start: nothing configured, no instance.
