@@ -46,7 +46,6 @@ InstanceRowView::InstanceRowView(const QUuid &instanceID, InstanceManager *insta
 
     connect(m_button, &QToolButton::clicked, this, &InstanceRowView::startOrStop);
     connect(m_instanceManager, &InstanceManager::instancesChanged, this, &InstanceRowView::refresh);
-    m_showsRunning = true; // forces the first drawing of the button
     refresh();
 }
 
@@ -69,6 +68,7 @@ void InstanceRowView::refresh()
     m_name->setText(record->name);
     m_url->setText(record->localURL());
     m_dot->setVisible(record->isRunning);
+    // Icons are drawn from vectors: only a change of the run state redraws the button.
     if (record->isRunning == m_showsRunning && !m_button->icon().isNull())
         return;
     m_showsRunning = record->isRunning;
