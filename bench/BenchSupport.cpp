@@ -9,8 +9,8 @@ double residentMiB(qint64 pid)
     QFile status(pid ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
-    while (!status.atEnd()) {
-        const QByteArray line = status.readLine();
+    // Files under /proc report a size of 0, so they are read whole rather than line by line.
+    for (const QByteArray &line : status.readAll().split('\n')) {
         if (line.startsWith("VmRSS:"))
             return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
     }

@@ -65,18 +65,14 @@ void logFlood()
         peakRss = std::max(peakRss, Bench::residentMiB());
     });
 
-    bool stopped = false;
-    QObject::connect(manager.get(), &InstanceManager::instancesChanged, [&] {
-        stopped = !manager->hasProcess(instance.id) && !manager->instance(instance.id)->isRunning &&
-                  manager->logs(instance.id).last().endsWith(QStringLiteral("Instance stopped"));
-    });
     QElapsedTimer timer;
     timer.start();
     tick.start();
     probe.start();
     manager->startInstance(instance);
-    while (!stopped)
+    do {
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    } while (manager->hasProcess(instance.id));
     const double elapsed = seconds(timer);
     probe.stop();
 

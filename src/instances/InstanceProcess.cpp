@@ -52,9 +52,9 @@ void InstanceProcess::terminate()
 
 void InstanceProcess::readOutput()
 {
-    const QByteArray chunk = m_process->readAllStandardOutput();
-    if (chunk.isEmpty())
-        return;
-    if (const auto text = m_decoder.decode(chunk))
-        emit output(*text);
+    while (m_process->bytesAvailable() > 0) {
+        const QByteArray chunk = m_process->read(maximumChunk);
+        if (const auto text = m_decoder.decode(chunk))
+            emit output(*text);
+    }
 }

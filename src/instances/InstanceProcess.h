@@ -17,6 +17,10 @@ class InstanceProcess : public QObject
     Q_OBJECT
 
 public:
+    // Output is taken in chunks of at most this many bytes. Each chunk becomes one log entry, and
+    // the log keeps 1000 of them: the bound keeps a flooding server's log within about 32 MB.
+    static constexpr qint64 maximumChunk = 16 * 1024;
+
     InstanceProcess(const QString &program, const QProcessEnvironment &environment, QObject *parent = nullptr);
 
     void start();

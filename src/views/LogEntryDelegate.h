@@ -1,12 +1,16 @@
 #pragma once
 
-#include <QCache>
+#include <QFont>
 #include <QHash>
 #include <QStyledItemDelegate>
-#include <QTextLayout>
 
 // Draws one log entry as monospaced caption text, line breaks kept and long lines wrapped, with
 // an inset of 12 points left and right and 2 points above and below.
+//
+// A server that prints in large chunks gives entries of thousands of lines, and the view asks for
+// every row's size whenever rows come or go. With a monospaced font, wrapping is arithmetic: a
+// line of n characters takes ceil(n / columns) rows. So an entry is measured by counting, not by
+// laying out text, and drawing shapes only the rows inside the area being repainted.
 class LogEntryDelegate final : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -21,29 +25,22 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
 private:
-    // An entry laid out for one width. Holding the text keeps its storage alive, so its address,
-    // the key of both caches, cannot be taken by another entry meanwhile.
-    struct Layout
-    {
-        QString text;
-        int width = 0;
-        int height = 0;
-        std::unique_ptr<QTextLayout> lines;
-    };
-
     int textWidth(const QStyleOptionViewItem &option) const;
-    bool isSingleShortLine(const QString &text, int width) const;
-    const Layout &layout(const QString &text, int width) const;
-    int textHeight(const QString &text, int width) const;
-    int estimatedHeight(const QString &text, int width) const;
+    int columns(int width) const;
+    // Rows the entry takes when wrapped at columns characters, counted once per width. The
+    // entry's text is held with its count, so its address, the key, stays its own meanwhile.
+    qsizetype rowCount(const QString &text, int columns) const;
     void forgetDroppedEntries(const QAbstractItemModel *model) const;
 
     QFont m_font;
-    QFontMetrics m_metrics;
-    // The view lays out every row again whenever rows come or go, and a server that prints in
-    // large chunks gives entries of thousands of lines. So each entry is measured once per width;
-    // a long entry is first only estimated, and measured when it is first drawn; and the entries
-    // drawn recently keep their line layout, so a redraw lays out no text.
-    mutable QHash<const QChar *, std::pair<QString, QSize>> m_heights;
-    mutable QCache<const QChar *, Layout> m_layouts;
+    qreal m_characterWidth;
+    qreal m_lineHeight;
+    qreal m_ascent;
+    struct Counted
+    {
+        QString text;
+        int columns = 0;
+        qsizetype rows = 0;
+    };
+    mutable QHash<const QChar *, Counted> m_rows;
 };
