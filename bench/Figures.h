@@ -11,5 +11,7 @@ void registryWrite();
 void registryLoad();
 void logFlood();
 void logViewMemory();
+void coldStart();
+void idleMemory();
 
 } // namespace Figures

@@ -13,9 +13,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const QStringList only = QApplication::arguments().mid(1);
     const QList<std::pair<QString, void (*)()>> figures{
-        {QStringLiteral("launch"), Figures::launchBlock}, {QStringLiteral("ready"), Figures::startToReady},
-        {QStringLiteral("flood"), Figures::logFlood},     {QStringLiteral("write"), Figures::registryWrite},
-        {QStringLiteral("load"), Figures::registryLoad},  {QStringLiteral("logmemory"), Figures::logViewMemory},
+        {QStringLiteral("launch"), Figures::launchBlock},  {QStringLiteral("ready"), Figures::startToReady},
+        {QStringLiteral("flood"), Figures::logFlood},      {QStringLiteral("write"), Figures::registryWrite},
+        {QStringLiteral("load"), Figures::registryLoad},   {QStringLiteral("logmemory"), Figures::logViewMemory},
+        {QStringLiteral("coldstart"), Figures::coldStart}, {QStringLiteral("idle"), Figures::idleMemory},
     };
     Bench::printHeader();
     for (const auto &[name, figure] : figures) {

@@ -123,6 +123,7 @@ void fillLog(InstanceManager &instances, const HalvexInstance &instance)
 
 int main(int argc, char *argv[])
 {
+    Q_INIT_RESOURCE(app); // the application icon lives in the library
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Halvex Kelvane"));
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));

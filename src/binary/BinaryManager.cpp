@@ -36,8 +36,6 @@ BinaryManager::BinaryManager(AppSettings *settings, const AppPaths &paths, FileC
     , m_paths(paths)
     , m_fileChooser(fileChooser)
     , m_releaseBaseUrl(releaseBaseUrl)
-    , m_network(new QNetworkAccessManager(this))
-    , m_sslConfiguration(QSslConfiguration::defaultConfiguration())
     , m_transferTimeout(60s)
 {
     connect(m_settings, &AppSettings::changed, this, &BinaryManager::changed);
@@ -99,7 +97,10 @@ void BinaryManager::downloadBinary()
         return finishDownload(QStringLiteral("Invalid download URL"));
 
     QNetworkRequest request(url);
-    request.setSslConfiguration(m_sslConfiguration);
+    // The network stack and the TLS backend cost milliseconds to set up: only a download pays.
+    request.setSslConfiguration(m_sslConfiguration.value_or(QSslConfiguration::defaultConfiguration()));
+    if (!m_network)
+        m_network = new QNetworkAccessManager(this);
     // Starting from https, this follows redirects to https only.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setTransferTimeout(int(m_transferTimeout.count()));

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 class AppSettings;
 class FileChooser;
@@ -73,8 +74,8 @@ private:
     AppPaths m_paths;
     FileChooser *m_fileChooser;
     QUrl m_releaseBaseUrl;
-    QNetworkAccessManager *m_network;
-    QSslConfiguration m_sslConfiguration;
+    QNetworkAccessManager *m_network = nullptr;
+    std::optional<QSslConfiguration> m_sslConfiguration;
     std::chrono::milliseconds m_transferTimeout;
     bool m_isDownloading = false;
     double m_downloadProgress = 0;

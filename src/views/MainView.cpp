@@ -14,9 +14,11 @@
 #include "instances/InstanceManager.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
@@ -122,6 +124,9 @@ QWidget *MainView::buildSidebar()
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(m_list->viewport()->mapToGlobal(position));
     });
+    m_list->setUniformItemSizes(true);
+    m_list->viewport()->installEventFilter(this);
+    connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, this, &MainView::materializeVisibleRows);
     column->addWidget(m_list, 1);
     return sidebar;
 }
@@ -152,9 +157,44 @@ InstanceRowView *MainView::row(const QUuid &id) const
 {
     for (int i = 0; i < m_list->count(); ++i) {
         if (itemID(m_list->item(i)) == id)
-            return qobject_cast<InstanceRowView *>(m_list->itemWidget(m_list->item(i)));
+            return rowWidget(i);
     }
     return nullptr;
+}
+
+InstanceRowView *MainView::rowWidget(int index) const
+{
+    QListWidgetItem *item = m_list->item(index);
+    if (auto *existing = qobject_cast<InstanceRowView *>(m_list->itemWidget(item)))
+        return existing;
+    auto *rowView = new InstanceRowView(itemID(item), m_context.instances);
+    if (!m_rowSize.isValid()) {
+        // Every row has the same layout; the first one made measures them all.
+        m_rowSize = rowView->sizeHint();
+        for (int i = 0; i < m_list->count(); ++i)
+            m_list->item(i)->setSizeHint(m_rowSize);
+    }
+    m_list->setItemWidget(item, rowView);
+    return rowView;
+}
+
+void MainView::materializeVisibleRows()
+{
+    if (m_list->count() == 0)
+        return;
+    const QModelIndex top = m_list->indexAt(QPoint(0, 0));
+    const int first = top.isValid() ? top.row() : 0;
+    rowWidget(first);
+    const int visible = m_list->viewport()->height() / qMax(1, m_rowSize.height()) + 1;
+    for (int i = first + 1; i <= qMin(m_list->count() - 1, first + visible); ++i)
+        rowWidget(i);
+}
+
+bool MainView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize)
+        materializeVisibleRows();
+    return QWidget::eventFilter(watched, event);
 }
 
 SettingsView *MainView::settingsSheet() const
@@ -201,12 +241,12 @@ void MainView::syncList()
         for (const QUuid &id : std::as_const(current)) {
             auto *item = new QListWidgetItem(m_list);
             item->setData(idRole, id);
-            auto *rowView = new InstanceRowView(id, m_context.instances);
-            item->setSizeHint(rowView->sizeHint());
-            m_list->setItemWidget(item, rowView);
+            if (m_rowSize.isValid())
+                item->setSizeHint(m_rowSize);
             if (m_selectedID == id)
                 m_list->setCurrentItem(item);
         }
+        materializeVisibleRows();
     }
     updateDetail();
 }

@@ -15,6 +15,7 @@ class InstanceRowView;
 class QAction;
 class QLabel;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QStackedWidget;
 class SettingsView;
@@ -56,12 +57,17 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QWidget *buildToolBar();
     QWidget *buildSidebar();
     QWidget *buildDetailColumn();
     void syncList();
+    // Row widgets are made only for the rows in view: a registry of a thousand instances would
+    // otherwise build a thousand widgets before the window could first be drawn.
+    void materializeVisibleRows();
+    InstanceRowView *rowWidget(int index) const;
     void updateDetail();
     void updateAddAction();
     void checkExecutableOnFirstDisplay();
@@ -73,6 +79,7 @@ private:
     QAction *m_settingsAction = nullptr;
     QAction *m_addAction = nullptr;
     QListWidget *m_list = nullptr;
+    mutable QSize m_rowSize;
     QStackedWidget *m_detail = nullptr;
     QWidget *m_detailHolder = nullptr;
     InstanceDetailView *m_detailView = nullptr;

@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTest>
 #include <QToolBar>
@@ -156,6 +157,25 @@ private slots:
         const QList<QSplitter *> splitters = view.findChildren<QSplitter *>(Qt::FindDirectChildrenOnly);
         QCOMPARE(splitters.size(), 1);
         QVERIFY(!splitters.first()->childrenCollapsible());
+    }
+
+    void rows_areBuiltOnlyWhenInView()
+    {
+        m_fixture = std::make_unique<ViewFixture>();
+        for (int i = 0; i < 300; ++i)
+            m_fixture->add(QStringLiteral("instance-%1").arg(i), 10000 + i);
+        auto view = shownView();
+        QVERIFY(view);
+        const auto built = [&view] { return view->instanceList()->findChildren<InstanceRowView *>().size(); };
+        QVERIFY(built() > 0);
+        QVERIFY2(built() < 60, qPrintable(QString::number(built())));
+
+        QListWidget *list = view->instanceList();
+        list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+        QListWidgetItem *last = list->item(list->count() - 1);
+        QTRY_VERIFY(qobject_cast<InstanceRowView *>(list->itemWidget(last)));
+        QCOMPARE(qobject_cast<InstanceRowView *>(list->itemWidget(last))->instanceID(),
+                 m_fixture->instances->instances().last().id);
     }
 
     void detail_showsSelectionPlaceholderOrNotFound()
