@@ -2,8 +2,6 @@
 
 #include "ReferenceDate.h"
 
-#include <QRegularExpression>
-
 #include <cmath>
 #include <limits>
 
@@ -102,14 +100,28 @@ bool JsonFields::boolean(const QString &key)
     return value->toBool();
 }
 
+// UUID text in the 8-4-4-4-12 form. Checked by hand: the registry is read at every start, and a
+// regular expression engine costs more memory and time there than the whole check.
+static bool isUuidText(const QString &text)
+{
+    if (text.size() != 36)
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        const bool hyphenPlace = i == 8 || i == 13 || i == 18 || i == 23;
+        const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (hyphenPlace ? c != u'-' : !hex)
+            return false;
+    }
+    return true;
+}
+
 QUuid JsonFields::uuid(const QString &key)
 {
-    static const QRegularExpression form(
-        QStringLiteral("^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
     const QString text = string(key);
     if (!ok())
         return {};
-    if (!form.match(text).hasMatch()) {
+    if (!isUuidText(text)) {
         fail(QStringLiteral("\"%1\" must be a UUID such as 0F8FAD5B-D9CB-469F-A165-70867728950E").arg(key));
         return {};
     }
