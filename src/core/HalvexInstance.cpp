@@ -54,7 +54,14 @@ void HalvexInstance::appendCompactJson(QByteArray &out) const
     out += ",\"createdAt\":";
     JsonText::appendNumber(out, createdAt);
     out += ",\"id\":\"";
-    out += id.toByteArray(QUuid::WithoutBraces).toUpper();
+    static constexpr char hex[] = "0123456789ABCDEF";
+    const QByteArray bytes = id.toRfc4122();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            out += '-';
+        out += hex[(bytes[i] >> 4) & 0xF];
+        out += hex[bytes[i] & 0xF];
+    }
     out += "\",\"isRunning\":";
     out += isRunning ? "true" : "false";
     out += ",\"name\":";

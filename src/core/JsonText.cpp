@@ -3,56 +3,93 @@
 #include <QLocale>
 #include <QString>
 
+#include <algorithm>
+#include <charconv>
+
 namespace JsonText {
 
 void appendString(QByteArray &out, QStringView text, Slashes slashes)
 {
     static constexpr char hex[] = "0123456789abcdef";
-    const QByteArray utf8 = text.toUtf8();
-    out.reserve(out.size() + utf8.size() + 2);
+    const auto plain = [slashes](char16_t c) {
+        return c >= 0x20 && c < 0x80 && c != u'"' && c != u'\\' && (c != u'/' || slashes == Slashes::Plain);
+    };
+    // Names and tokens are nearly always plain ASCII: then the text is copied in one pass.
+    if (std::all_of(text.begin(), text.end(), [&plain](QChar c) { return plain(c.unicode()); })) {
+        const qsizetype start = out.size();
+        out.resize(start + text.size() + 2);
+        char *target = out.data() + start;
+        *target++ = '"';
+        for (const QChar c : text)
+            *target++ = static_cast<char>(c.unicode());
+        *target = '"';
+        return;
+    }
     out += '"';
-    for (const char c : utf8) {
+    qsizetype runStart = -1; // start of a run of non-ASCII characters, written as UTF-8 at once
+    const auto endRun = [&](qsizetype at) {
+        if (runStart >= 0)
+            out += text.sliced(runStart, at - runStart).toUtf8();
+        runStart = -1;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80) {
+            if (runStart < 0)
+                runStart = i;
+            continue;
+        }
+        endRun(i);
         switch (c) {
-        case '"':
+        case u'"':
             out += "\\\"";
             break;
-        case '\\':
+        case u'\\':
             out += "\\\\";
             break;
-        case '/':
+        case u'/':
             out += slashes == Slashes::Escaped ? "\\/" : "/";
             break;
-        case '\b':
+        case u'\b':
             out += "\\b";
             break;
-        case '\f':
+        case u'\f':
             out += "\\f";
             break;
-        case '\n':
+        case u'\n':
             out += "\\n";
             break;
-        case '\r':
+        case u'\r':
             out += "\\r";
             break;
-        case '\t':
+        case u'\t':
             out += "\\t";
             break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
+            if (c < 0x20) {
                 out += "\\u00";
                 out += hex[(c >> 4) & 0xF];
                 out += hex[c & 0xF];
             } else {
-                out += c;
+                out += static_cast<char>(c);
             }
         }
     }
+    endRun(text.size());
     out += '"';
 }
 
 void appendNumber(QByteArray &out, double value)
 {
-    out += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+    // The same shortest round-trip text as QByteArray::number(value, 'g', shortest), without its
+    // allocations: the registry writes two dates per instance.
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    if (error != std::errc()) {
+        out += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+        return;
+    }
+    out.append(buffer, end - buffer);
 }
 
 } // namespace JsonText

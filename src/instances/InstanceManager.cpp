@@ -74,16 +74,7 @@ void InstanceManager::loadInstances()
 
 bool InstanceManager::saveInstances()
 {
-    QByteArray bytes;
-    bytes.reserve(m_instances.size() * 256);
-    bytes += '[';
-    for (const HalvexInstance &instance : std::as_const(m_instances)) {
-        if (bytes.size() > 1)
-            bytes += ',';
-        instance.appendCompactJson(bytes);
-    }
-    bytes += ']';
-    return m_registry->write(bytes);
+    return m_registry->write(m_encoder.encode(m_instances));
 }
 
 void InstanceManager::addInstance(const HalvexInstance &instance)

@@ -3,6 +3,7 @@
 #include "core/HalvexInstance.h"
 #include "instances/InstanceLogs.h"
 #include "instances/LocalHostNames.h"
+#include "instances/RegistryEncoder.h"
 
 #include <QHash>
 #include <QList>
@@ -83,6 +84,7 @@ private:
 
     AppSettings *m_settings;
     std::unique_ptr<StateFile> m_registry;
+    RegistryEncoder m_encoder;
     std::optional<LocalHostNames> m_hostNames;
     QList<HalvexInstance> m_instances;
     InstanceLogs m_logs;
