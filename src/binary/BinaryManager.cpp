@@ -12,7 +12,7 @@
 #include <QNetworkAccessManager>
 #include <QPointer>
 #include <QProcess>
-#include <QtConcurrent>
+#include <QThreadPool>
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -130,8 +130,8 @@ void BinaryManager::setProgress(double progress)
 void BinaryManager::install(const QString &payloadPath)
 {
     QPointer<BinaryManager> guard(this);
-    // The outcome comes back through the queued call; nothing waits for the future.
-    (void)QtConcurrent::run([installer = BinaryInstaller(m_paths), payloadPath, guard] {
+    // On a worker of the global pool; the outcome comes back through the queued call.
+    QThreadPool::globalInstance()->start([installer = BinaryInstaller(m_paths), payloadPath, guard] {
         const auto failure = installer.install(payloadPath);
         const QString error = failure ? QStringLiteral("Installation failed: ") + *failure : QString();
         QMetaObject::invokeMethod(

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+// The functions of libarchive that unpacking uses, resolved when an archive is first unpacked.
+// Loading libarchive and the libraries it needs costs milliseconds and memory at every start,
+// for a download that most starts never make.
+struct ArchiveLibrary
+{
+#define HALVEX_ARCHIVE_FUNCTIONS(X)                                                                                    \
+    X(archive_entry_copy_hardlink)                                                                                     \
+    X(archive_entry_copy_pathname)                                                                                     \
+    X(archive_entry_filetype)                                                                                          \
+    X(archive_entry_hardlink)                                                                                          \
+    X(archive_entry_pathname)                                                                                          \
+    X(archive_entry_pathname_utf8)                                                                                     \
+    X(archive_entry_symlink)                                                                                           \
+    X(archive_error_string)                                                                                            \
+    X(archive_read_data_block)                                                                                         \
+    X(archive_read_free)                                                                                               \
+    X(archive_read_new)                                                                                                \
+    X(archive_read_next_header)                                                                                        \
+    X(archive_read_open_filename)                                                                                      \
+    X(archive_read_support_filter_gzip)                                                                                \
+    X(archive_read_support_format_tar)                                                                                 \
+    X(archive_read_support_format_zip)                                                                                 \
+    X(archive_write_close)                                                                                             \
+    X(archive_write_data_block)                                                                                        \
+    X(archive_write_disk_new)                                                                                          \
+    X(archive_write_disk_set_options)                                                                                  \
+    X(archive_write_finish_entry)                                                                                      \
+    X(archive_write_free)                                                                                              \
+    X(archive_write_header)
+#define HALVEX_ARCHIVE_DECLARE(name) decltype(&::name) name = nullptr;
+    HALVEX_ARCHIVE_FUNCTIONS(HALVEX_ARCHIVE_DECLARE)
+#undef HALVEX_ARCHIVE_DECLARE
+
+    // The library, loaded once (safe from any thread), or nothing with the reason in error.
+    static const ArchiveLibrary *instance(QString *error);
+};
