@@ -3,9 +3,9 @@
 #include "app/AppDelegate.h"
 #include "views/ContentView.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QMenuBar>
 #include <QTest>
 
 // The application's shutdown: the quit hook runs from the real event loop's end.
@@ -83,15 +83,15 @@ private slots:
         QCOMPARE(runEventLoop(), 0);
     }
 
-    void menu_offersNoSecondWindow()
+    void commands_offerNoSecondWindow()
     {
         ContentView window(m_fixture->context());
         QStringList commands;
-        for (const QAction *menu : window.menuBar()->actions()) {
-            for (const QAction *action : menu->menu()->actions())
-                commands.append(action->text());
-        }
+        for (const QAction *action : window.actions())
+            commands.append(action->text());
         QCOMPARE(commands, QStringList{QStringLiteral("&Quit")});
+        QCOMPARE(window.actions().first()->shortcut(), QKeySequence(QKeySequence::Quit));
+        QVERIFY(!window.menuWidget());
     }
 };
 
