@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSslKey>
 #include <QSslSocket>
+#include <QTimer>
 
 #include <memory>
 
@@ -63,6 +64,15 @@ void TestHttpsServer::answer(QSslSocket *socket, const QByteArray &request)
                       "\r\nConnection: close\r\n";
     if (!response.location.isEmpty())
         head += "Location: " + response.location + "\r\n";
-    socket->write(head + "\r\n" + response.body);
-    socket->disconnectFromHost();
+    socket->write(head + "\r\n");
+    const qsizetype pieceSize = response.body.size() / response.pieces + 1;
+    for (int piece = 0; piece < response.pieces; ++piece) {
+        QTimer::singleShot(piece * 150, socket,
+                           [socket, piece, last = piece + 1 == response.pieces,
+                            bytes = response.body.mid(piece * pieceSize, pieceSize)] {
+                               socket->write(bytes);
+                               if (last)
+                                   socket->disconnectFromHost();
+                           });
+    }
 }

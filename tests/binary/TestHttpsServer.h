@@ -19,6 +19,9 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray location;
+        // The body in this many pieces, 150 ms apart: the client reports progress at most every
+        // 100 ms, so only a transfer that takes longer shows values between 0 and 1.
+        int pieces = 1;
     };
 
     explicit TestHttpsServer(QObject *parent = nullptr);

@@ -185,7 +185,7 @@ private slots:
 
     void progress_risesFromZeroToOne()
     {
-        m_server->serve(assetPath, {200, elf() + QByteArray(4 << 20, '\0'), {}});
+        m_server->serve(assetPath, {200, elf() + QByteArray(4 << 20, '\0'), {}, 4});
         QList<double> seen;
         connect(m_manager, &BinaryManager::changed, this, [&] { seen.append(m_manager->downloadProgress()); });
         QVERIFY(runDownload());
