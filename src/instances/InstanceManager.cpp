@@ -5,7 +5,7 @@
 #include "core/InstanceName.h"
 #include "core/ReferenceDate.h"
 #include "core/StateFile.h"
-#include "instances/ExecutableInspector.h"
+#include "instances/ExecutableProbe.h"
 #include "instances/InstanceProcess.h"
 #include "platform/PrivilegedCommandRunner.h"
 #include "platform/Quarantine.h"
@@ -116,10 +116,10 @@ bool InstanceManager::verifyExecutable(const HalvexInstance &instance, const QSt
 {
     const QUuid id = instance.id;
     addLog(id, QStringLiteral("Verifying binary: ") + path);
-    if (const auto description = ExecutableInspector::fileDescription(path))
+    if (const auto description = ExecutableProbe::fileDescription(path))
         addLog(id, QStringLiteral("Binary type: ") + *description);
 
-    const QString architectures = ExecutableInspector::architectures(path);
+    const QString architectures = ExecutableProbe::architectures(path);
     addLog(id, QStringLiteral("Binary architectures: ") + architectures);
     if (!architectures.contains(QStringLiteral("x86_64"))) {
         addLog(id, QStringLiteral("❌ ERROR: Binary doesn't support x86_64 architecture!"));
@@ -128,9 +128,9 @@ bool InstanceManager::verifyExecutable(const HalvexInstance &instance, const QSt
     }
     addLog(id, QStringLiteral("✅ Architecture check passed (x86_64)"));
 
-    if (!ExecutableInspector::isExecutable(path)) {
+    if (!ExecutableProbe::isExecutable(path)) {
         addLog(id, QStringLiteral("⚠️ Warning: Binary may not be executable (attempting anyway)"));
-        if (const auto permissions = ExecutableInspector::permissions(path)) {
+        if (const auto permissions = ExecutableProbe::permissions(path)) {
             addLog(id, QStringLiteral("Current permissions: ") + *permissions);
             if (Quarantine::isMarked(path)) {
                 addLog(id, QStringLiteral("⚠️ File has quarantine attribute - this may cause issues"));

@@ -5,7 +5,7 @@
 #include <optional>
 
 // What the launch finds out about an executable before it runs it.
-namespace ExecutableInspector {
+namespace ExecutableProbe {
 
 // The file tool's brief description of the file (what file -b prints), trimmed; nothing when the
 // magic database is missing, the file cannot be read or the description is not UTF-8.
@@ -20,4 +20,4 @@ std::optional<QString> permissions(const QString &path);
 
 bool isExecutable(const QString &path);
 
-} // namespace ExecutableInspector
+} // namespace ExecutableProbe

@@ -1,4 +1,4 @@
-#include "ExecutableInspector.h"
+#include "ExecutableProbe.h"
 
 #include <QFile>
 #include <QHash>
@@ -83,7 +83,7 @@ QString fatArchitectures(const QByteArray &header, bool is64)
 
 } // namespace
 
-namespace ExecutableInspector {
+namespace ExecutableProbe {
 
 std::optional<QString> fileDescription(const QString &path)
 {
@@ -170,4 +170,4 @@ bool isExecutable(const QString &path)
     return ::access(QFile::encodeName(path).constData(), X_OK) == 0;
 }
 
-} // namespace ExecutableInspector
+} // namespace ExecutableProbe

@@ -1,4 +1,4 @@
-#include "instances/ExecutableInspector.h"
+#include "instances/ExecutableProbe.h"
 
 #include <QFile>
 #include <QProcess>
@@ -6,7 +6,7 @@
 #include <QTest>
 #include <QtEndian>
 
-class TestExecutableInspector : public QObject
+class TestExecutableProbe : public QObject
 {
     Q_OBJECT
 
@@ -78,7 +78,7 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, expected);
-        QCOMPARE(ExecutableInspector::architectures(write(QStringLiteral("exe"), content)), expected);
+        QCOMPARE(ExecutableProbe::architectures(write(QStringLiteral("exe"), content)), expected);
     }
 
     void description_matchesTheFileTool_data()
@@ -98,19 +98,19 @@ private slots:
         file.start(QStringLiteral("/usr/bin/file"), {QStringLiteral("-b"), path});
         QVERIFY(file.waitForFinished());
         const QString expected = QString::fromUtf8(file.readAllStandardOutput()).trimmed();
-        QCOMPARE(ExecutableInspector::fileDescription(path).value_or(QString()), expected);
+        QCOMPARE(ExecutableProbe::fileDescription(path).value_or(QString()), expected);
     }
 
     void description_followsChangesOfTheFile()
     {
         const QString path = write(QStringLiteral("changing"), "#!/bin/sh\n");
-        const auto before = ExecutableInspector::fileDescription(path);
+        const auto before = ExecutableProbe::fileDescription(path);
         write(QStringLiteral("changing"), QByteArray("\x7F"
                                                      "ELF\x02\x01\x01",
                                                      7) +
                                               QByteArray(60, '\0'));
-        QVERIFY(ExecutableInspector::fileDescription(path) != before);
-        QVERIFY(!ExecutableInspector::fileDescription(m_dir.filePath(QStringLiteral("missing"))));
+        QVERIFY(ExecutableProbe::fileDescription(path) != before);
+        QVERIFY(!ExecutableProbe::fileDescription(m_dir.filePath(QStringLiteral("missing"))));
     }
 
     void permissions_inOctal()
@@ -118,11 +118,11 @@ private slots:
         const QString path = write(QStringLiteral("perm"), "x");
         QVERIFY(
             QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
-        QCOMPARE(ExecutableInspector::permissions(path).value_or(QString()), QStringLiteral("644"));
-        QVERIFY(!ExecutableInspector::isExecutable(path));
-        QVERIFY(!ExecutableInspector::permissions(m_dir.filePath(QStringLiteral("missing"))));
+        QCOMPARE(ExecutableProbe::permissions(path).value_or(QString()), QStringLiteral("644"));
+        QVERIFY(!ExecutableProbe::isExecutable(path));
+        QVERIFY(!ExecutableProbe::permissions(m_dir.filePath(QStringLiteral("missing"))));
     }
 };
 
-QTEST_GUILESS_MAIN(TestExecutableInspector)
-#include "tst_executableinspector.moc"
+QTEST_GUILESS_MAIN(TestExecutableProbe)
+#include "tst_executableprobe.moc"
