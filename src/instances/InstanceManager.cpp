@@ -183,7 +183,7 @@ void InstanceManager::startInstance(const HalvexInstance &instance)
 
     auto *process = new InstanceProcess(path, serverEnvironment(instance), this);
     m_processes.insert(id, process);
-    connect(process, &InstanceProcess::output, this, [this, id](const QString &text) { addLog(id, text.trimmed()); });
+    connect(process, &InstanceProcess::output, this, [this, id](const QString &text) { addLog(id, text); });
     connect(process, &InstanceProcess::failedToStart, this, [this, id, process](const QString &reason) {
         if (m_processes.value(id) == process)
             m_processes.remove(id);

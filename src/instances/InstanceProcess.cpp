@@ -54,7 +54,7 @@ void InstanceProcess::readOutput()
 {
     while (m_process->bytesAvailable() > 0) {
         const QByteArray chunk = m_process->read(maximumChunk);
-        if (const auto text = m_decoder.decode(chunk))
-            emit output(*text);
+        if (auto text = m_decoder.decode(chunk))
+            emit output(std::move(*text).trimmed()); // trims in place, without a copy
     }
 }

@@ -18,8 +18,8 @@ class InstanceProcess : public QObject
 
 public:
     // Output is taken in chunks of at most this many bytes. Each chunk becomes one log entry, and
-    // the log keeps 1000 of them: the bound keeps a flooding server's log within about 32 MB.
-    static constexpr qint64 maximumChunk = 16 * 1024;
+    // the log keeps 1000 of them: the bound keeps a flooding server's log within about 24 MB.
+    static constexpr qint64 maximumChunk = 12 * 1024;
 
     InstanceProcess(const QString &program, const QProcessEnvironment &environment, QObject *parent = nullptr);
 
@@ -30,6 +30,7 @@ public:
 
 signals:
     void started();
+    // One chunk of output, trimmed of white space at both ends.
     void output(const QString &text);
     void failedToStart(const QString &reason);
     void exited();
