@@ -99,18 +99,21 @@ void coldStartWith(int count, double goal)
     // A first start of each warms the file cache; only the later, alternating starts count.
     start(application, home, false);
     start(minimal, home, false);
+    // The machine's speed drifts between runs (shared hosts); a start and the baseline start right
+    // after it see the same conditions, so the ratio is taken per pair and its median reported.
     QList<double> app;
     QList<double> baseline;
+    QList<double> ratios;
     for (int i = 0; i < 31; ++i) {
         app.append(start(application, home, false).milliseconds);
         baseline.append(start(minimal, home, false).milliseconds);
+        ratios.append(app.last() / baseline.last());
     }
-    const double a = Bench::median(app);
-    const double b = Bench::median(baseline);
-    Bench::printRow({QStringLiteral("cold start to first paint, %1 instances (median of 31)").arg(count),
-                     QStringLiteral("%1 ms").arg(a, 0, 'f', 1),
-                     QStringLiteral("%1 ms minimal Qt Widgets window").arg(b, 0, 'f', 1), a / b,
-                     QStringLiteral("≤ %1×").arg(goal), a <= goal * b});
+    const double ratio = Bench::median(ratios);
+    Bench::printRow({QStringLiteral("cold start to first paint, %1 instances (median of 31 pairs)").arg(count),
+                     QStringLiteral("%1 ms").arg(Bench::median(app), 0, 'f', 1),
+                     QStringLiteral("%1 ms minimal Qt Widgets window").arg(Bench::median(baseline), 0, 'f', 1), ratio,
+                     QStringLiteral("≤ %1×").arg(goal), ratio <= goal});
 }
 
 } // namespace
