@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -22,7 +23,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
-#include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -63,26 +64,32 @@ MainView::MainView(ViewContext context, QWidget *parent)
 
 QWidget *MainView::buildToolBar()
 {
-    auto *toolBar = new QToolBar(this);
-    toolBar->setMovable(false);
-    toolBar->setFloatable(false);
-    toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    // A plain row of tool buttons: a QToolBar brings a movable handle and an overflow button that
+    // this window never uses, and building them costs a noticeable part of the start-up.
+    auto *toolBar = new QWidget(this);
+    auto *row = new QHBoxLayout(toolBar);
+    row->setContentsMargins(6, 4, 6, 4);
     const QColor symbolColor = palette().color(QPalette::ButtonText);
+    const auto addButton = [toolBar, row](QAction *action) {
+        action->setToolTip(action->text());
+        auto *button = new QToolButton(toolBar);
+        button->setDefaultAction(action);
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::TabFocus); // reachable by Tab, but not focused when the window opens
+        button->setIconSize(QSize(22, 22));
+        button->setAccessibleName(action->toolTip());
+        row->addWidget(button);
+    };
 
-    m_settingsAction = toolBar->addAction(Symbols::themed(QStringLiteral("gear"), symbolColor),
-                                          QStringLiteral("Settings"), this, &MainView::showSettings);
-    m_settingsAction->setToolTip(QStringLiteral("Settings"));
-
-    auto *spacer = new QWidget(toolBar);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    toolBar->addWidget(spacer);
-
-    m_addAction = toolBar->addAction(Symbols::themed(QStringLiteral("plus"), symbolColor),
-                                     QStringLiteral("Add New Instance"), this, &MainView::showAddInstance);
-    m_addAction->setToolTip(QStringLiteral("Add New Instance"));
-
-    for (QAction *action : {m_settingsAction, m_addAction})
-        toolBar->widgetForAction(action)->setAccessibleName(action->toolTip());
+    m_settingsAction =
+        new QAction(Symbols::themed(QStringLiteral("gear"), symbolColor), QStringLiteral("Settings"), this);
+    connect(m_settingsAction, &QAction::triggered, this, &MainView::showSettings);
+    addButton(m_settingsAction);
+    row->addStretch();
+    m_addAction =
+        new QAction(Symbols::themed(QStringLiteral("plus"), symbolColor), QStringLiteral("Add New Instance"), this);
+    connect(m_addAction, &QAction::triggered, this, &MainView::showAddInstance);
+    addButton(m_addAction);
     return toolBar;
 }
 
