@@ -116,23 +116,28 @@ Run startDirectly(Fixture &fixture, int index)
     return run;
 }
 
-} // namespace
-
-namespace Figures {
-
-void launchBlock()
+// Medians of a measure over count starts through the manager and as many direct spawns, alternating.
+std::pair<double, double> compareStarts(int count, double Run::*measure)
 {
     Fixture fixture;
     fixture.settings()->setBinaryPath(QUrl::fromLocalFile(server));
     auto manager = fixture.manager();
     QList<double> app;
     QList<double> baseline;
-    for (int i = 0; i < 50; ++i) {
-        app.append(startThroughManager(fixture, *manager, i).launch);
-        baseline.append(startDirectly(fixture, i).launch);
+    for (int i = 0; i < count; ++i) {
+        app.append(startThroughManager(fixture, *manager, i).*measure);
+        baseline.append(startDirectly(fixture, i).*measure);
     }
-    const double a = Bench::median(app);
-    const double b = Bench::median(baseline);
+    return {Bench::median(app), Bench::median(baseline)};
+}
+
+} // namespace
+
+namespace Figures {
+
+void launchBlock()
+{
+    const auto [a, b] = compareStarts(50, &Run::launch);
     Bench::printRow({QStringLiteral("launch block (median of 50)"), QStringLiteral("%1 ms").arg(a, 0, 'f', 2),
                      QStringLiteral("%1 ms QProcess::start").arg(b, 0, 'f', 2), a / b,
                      QStringLiteral("≤ 2× and ≤ 5 ms"), a <= 2 * b && a <= 5});
@@ -140,17 +145,7 @@ void launchBlock()
 
 void startToReady()
 {
-    Fixture fixture;
-    fixture.settings()->setBinaryPath(QUrl::fromLocalFile(server));
-    auto manager = fixture.manager();
-    QList<double> app;
-    QList<double> baseline;
-    for (int i = 0; i < 20; ++i) {
-        app.append(startThroughManager(fixture, *manager, i).ready);
-        baseline.append(startDirectly(fixture, i).ready);
-    }
-    const double a = Bench::median(app);
-    const double b = Bench::median(baseline);
+    const auto [a, b] = compareStarts(20, &Run::ready);
     Bench::printRow({QStringLiteral("start to ready (median of 20)"), QStringLiteral("%1 ms").arg(a, 0, 'f', 2),
                      QStringLiteral("%1 ms direct spawn").arg(b, 0, 'f', 2), a / b, QStringLiteral("≤ 1.10×"),
                      a <= 1.10 * b});
