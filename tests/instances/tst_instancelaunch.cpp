@@ -3,6 +3,8 @@
 #include "instances/InstanceManager.h"
 #include "instances/InstanceProcess.h"
 
+#include "LogMessages.h"
+
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -37,13 +39,7 @@ private:
         return added;
     }
     HalvexInstance current(const HalvexInstance &instance) const { return *m_manager->instance(instance.id); }
-    QStringList messages(const HalvexInstance &instance) const
-    {
-        QStringList log = m_manager->logs(instance.id);
-        for (QString &entry : log)
-            entry = entry.mid(entry.indexOf(QStringLiteral("] ")) + 2);
-        return log;
-    }
+    QStringList messages(const HalvexInstance &instance) const { return logMessages(m_manager->logs(instance.id)); }
     bool logged(const HalvexInstance &instance, const QString &message) const
     {
         return messages(instance).contains(message);

@@ -2,6 +2,8 @@
 #include "core/AppSettings.h"
 #include "instances/InstanceManager.h"
 
+#include "LogMessages.h"
+
 #include "TestJson.h"
 
 #include <QDir>
@@ -259,9 +261,7 @@ private slots:
         auto registry = manager();
         const HalvexInstance instance = named(QStringLiteral("db"));
         registry->createDataDirectory(instance);
-        QStringList log = registry->logs(instance.id);
-        for (QString &entry : log)
-            entry = entry.mid(entry.indexOf(QStringLiteral("] ")) + 2);
+        const QStringList log = logMessages(registry->logs(instance.id));
         QCOMPARE(log.size(), advice ? 6 : 2);
         QVERIFY2(log.at(0).startsWith(QStringLiteral("⚠️ Warning: Could not create data directory: ")) &&
                      log.at(0).size() > 46,

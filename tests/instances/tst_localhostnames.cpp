@@ -1,6 +1,8 @@
 #include "core/AppPaths.h"
 #include "core/AppSettings.h"
 #include "instances/InstanceManager.h"
+
+#include "LogMessages.h"
 #include "instances/LocalHostNames.h"
 #include "platform/PrivilegedCommandRunner.h"
 
@@ -58,13 +60,7 @@ private:
     {
         return HalvexInstance::create(name, QStringLiteral("token"), 8080);
     }
-    QStringList messages(const HalvexInstance &instance) const
-    {
-        QStringList log = m_manager->logs(instance.id);
-        for (QString &entry : log)
-            entry = entry.mid(entry.indexOf(QStringLiteral("] ")) + 2);
-        return log;
-    }
+    QStringList messages(const HalvexInstance &instance) const { return logMessages(m_manager->logs(instance.id)); }
     // Adds or removes and waits for the outcome's lines.
     QStringList update(const HalvexInstance &instance, bool add, int lines = 1)
     {
