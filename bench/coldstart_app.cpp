@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The application exactly as main() starts it, reporting its main window's first paint.
 #include "FirstPaint.h"
 #include "app/ApplicationShell.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes FLOOD_BYTES (default 200 MB) of short log lines to standard output as fast as it can.
 #include <cstdio>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measures the application's performance figures against their baselines in the same run and
 // prints one table. The machines are shared and noisy, so every figure is a median or a ratio.
 #include "Figures.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The baseline for start-up and memory: the smallest Qt Widgets program that shows one window.
 #include "FirstPaint.h"
 

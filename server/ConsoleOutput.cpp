@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ConsoleOutput.h"
 
 #include <cstdio>

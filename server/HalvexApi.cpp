@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HalvexApi.h"
 
 #include "ConsoleOutput.h"

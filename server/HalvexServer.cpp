@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HalvexServer.h"
 
 #include "ConsoleOutput.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HttpConnection.h"
 
 #include "HalvexApi.h"

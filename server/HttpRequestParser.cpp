@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HttpRequestParser.h"
 
 #include <QByteArrayView>

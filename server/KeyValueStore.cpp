@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "KeyValueStore.h"
 
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ServerConfig.h"
 
 #include <QDir>

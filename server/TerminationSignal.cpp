@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TerminationSignal.h"
 
 #include <QSocketNotifier>

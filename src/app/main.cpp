@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ApplicationShell.h"
 #include "views/ContentView.h"
 

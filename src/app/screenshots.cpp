@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Renders every screen of the application in a representative state to PNG files, for review by
 // eye. Runs on managers over a temporary directory; run it with QT_QPA_PLATFORM=offscreen.
 #include "backup/ImportExportManager.h"

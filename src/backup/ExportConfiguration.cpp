@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ExportConfiguration.h"
 
 #include "ExportFileWriter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ExportFileWriter.h"
 
 #include "core/JsonText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ImportExportManager.h"
 
 #include "ExportConfiguration.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ImportSelection.h"
 
 ImportSelection::ImportSelection(const QList<HalvexInstance> &registry)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ArchiveExtractor.h"
 #include "ArchiveLibrary.h"
 

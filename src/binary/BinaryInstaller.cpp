@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "BinaryInstaller.h"
 
 #include "ArchiveExtractor.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "BinaryManager.h"
 
 #include "BinaryDownload.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "PayloadFormat.h"
 
 PayloadFormat detectPayloadFormat(QByteArrayView head)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "AppSettings.h"
 
 #include "JsonFields.h"

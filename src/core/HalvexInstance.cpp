@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HalvexInstance.h"
 
 #include "JsonFields.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "InstanceName.h"
 
 namespace InstanceName {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ExecutableProbe.h"
 
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "InstanceManager.h"
 
 #include "core/AppPaths.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LocalHostNames.h"
 
 #include "core/InstanceName.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "RegistryEncoder.h"
 
 QByteArray RegistryEncoder::encode(const QList<HalvexInstance> &instances)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Quarantine.h"
 
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "AddEditInstanceView.h"
 
 #include "Divider.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ContentView.h"
 
 #include "MainView.h"

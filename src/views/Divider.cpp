@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Divider.h"
 
 Divider::Divider(QWidget *parent)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "EmptyStateView.h"
 
 #include "ProminentButton.h"

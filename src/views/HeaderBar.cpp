@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HeaderBar.h"
 
 #include "Metrics.h"

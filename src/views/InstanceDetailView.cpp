@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "InstanceDetailView.h"
 
 #include "Divider.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "InstanceRowView.h"
 
 #include "StatusDot.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LogEntryDelegate.h"
 
 #include "Typography.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LogsView.h"
 
 #include "LogEntryDelegate.h"

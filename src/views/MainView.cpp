@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MainView.h"
 
 #include "AddEditInstanceView.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ProminentButton.h"
 
 ProminentButton::ProminentButton(const QString &text, QWidget *parent)

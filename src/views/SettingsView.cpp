@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SettingsView.h"
 
 #include "Divider.h"

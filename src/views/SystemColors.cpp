@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SystemColors.h"
 
 #include <QPalette>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "backup/ImportExportManager.h"
 #include "core/AppPaths.h"
 #include "core/AppSettings.h"

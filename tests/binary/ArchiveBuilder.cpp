@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ArchiveBuilder.h"
 
 #include <archive.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TestHttpsServer.h"
 
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ArchiveBuilder.h"
 #include "StdoutCapture.h"
 #include "TestHttpsServer.h"

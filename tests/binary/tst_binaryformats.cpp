@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "binary/ExecutableFormat.h"
 #include "binary/PayloadFormat.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "binary/BinaryManager.h"
 #include "core/AppSettings.h"
 #include "support/ScriptedFileChooser.h"

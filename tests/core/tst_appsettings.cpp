@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/AppPaths.h"
 #include "core/AppSettings.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/HalvexInstance.h"
 #include "core/InstanceName.h"
 #include "core/ReferenceDate.h"

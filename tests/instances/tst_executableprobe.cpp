@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "instances/ExecutableProbe.h"
 
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "instances/InstanceLogs.h"
 
 #include <QRegularExpression>

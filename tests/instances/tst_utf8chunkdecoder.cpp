@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "instances/Utf8ChunkDecoder.h"
 
 #include <QTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes lines as fast as it can: FLOOD_LINES of them (default 100000), then exits.
 #include <cstdio>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A server that ignores the polite request to stop.
 #include <csignal>
 #include <cstdio>

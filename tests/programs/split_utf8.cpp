@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes "café" with the two bytes of the é in separate writes, then bytes that are no UTF-8.
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Request bytes are put together with + and handed to QTest data rows, which need plain QByteArray values.
 #undef QT_USE_QSTRINGBUILDER
 

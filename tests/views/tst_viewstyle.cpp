@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "views/Symbols.h"
 #include "views/SystemColors.h"
 #include "views/Typography.h"
