@@ -1,40 +1,73 @@
 // SPDX-License-Identifier: MIT
 #include "ApplicationShell.h"
 
+#include "AppDelegate.h"
 #include "backup/ImportExportManager.h"
 #include "binary/BinaryManager.h"
+#include "core/AppPaths.h"
 #include "core/AppSettings.h"
+#include "core/Version.h"
 #include "instances/InstanceManager.h"
-#include "platform/DialogFileChooser.h"
+#include "instances/LocalHostNames.h"
+#include "platform/PrivilegedCommandRunner.h"
 #include "views/ContentView.h"
+#include "views/DialogFileChooser.h"
 #include "views/DialogPrompter.h"
 
 #include <QApplication>
 #include <QIcon>
 
-static void configureApplication()
+#include <unistd.h>
+
+// Outside any namespace: the resource initialiser it declares lives at global scope.
+static void initApplicationResources()
 {
     Q_INIT_RESOURCE(app);
+}
+
+namespace {
+
+void configureApplication()
+{
+    initApplicationResources();
     QApplication::setApplicationName(QStringLiteral("Halvex Kelvane"));
-    QApplication::setApplicationVersion(QStringLiteral("1.2"));
+    QApplication::setApplicationVersion(QStringLiteral(HALVEX_KELVANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("halvex-kelvane"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/halvex-kelvane.svg")));
     QApplication::setQuitOnLastWindowClosed(true);
 }
 
-// The shared managers live until the process exits: destroying one would destroy the processes
-// of running servers, which kills them and blocks until they are gone.
+// pkexec asks the desktop for the password, unless this process already has administrator rights.
+std::optional<QString> privilegeElevator()
+{
+    if (::geteuid() == 0)
+        return std::nullopt;
+    return QStringLiteral("/usr/bin/pkexec");
+}
+
+} // namespace
+
 ApplicationShell::ApplicationShell()
-    : m_delegate(InstanceManager::shared())
 {
     configureApplication();
+    const AppPaths paths = AppPaths::standard();
+    m_settings = new AppSettings(paths);
+    m_privilegedRunner = new PrivilegedCommandRunner(privilegeElevator());
+    m_instances = new InstanceManager(m_settings, paths.registryFile(),
+                                      LocalHostNames(QStringLiteral("/etc/hosts"), m_privilegedRunner));
+    m_fileChooser = new DialogFileChooser;
+    m_prompter = new DialogPrompter;
+    m_binary = new BinaryManager(m_settings, paths, m_fileChooser, QUrl(QStringLiteral("https://releases.halvex.dev")));
+    m_importExport = new ImportExportManager(m_settings, m_instances, m_fileChooser);
+    m_delegate = std::make_unique<AppDelegate>(m_instances);
+
     ViewContext context;
-    context.settings = AppSettings::shared();
-    context.instances = InstanceManager::shared();
-    context.binary = BinaryManager::shared();
-    context.importExport = [] { return ImportExportManager::shared(); };
-    context.fileChooser = DialogFileChooser::shared();
-    context.prompter = DialogPrompter::shared();
+    context.settings = m_settings;
+    context.instances = m_instances;
+    context.binary = m_binary;
+    context.importExport = m_importExport;
+    context.fileChooser = m_fileChooser;
+    context.prompter = m_prompter;
     m_window = std::make_unique<ContentView>(context);
 }
 

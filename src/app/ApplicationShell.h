@@ -1,14 +1,21 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "AppDelegate.h"
-
 #include <memory>
 
+class AppDelegate;
+class AppSettings;
+class BinaryManager;
 class ContentView;
+class DialogFileChooser;
+class DialogPrompter;
+class ImportExportManager;
+class InstanceManager;
+class PrivilegedCommandRunner;
 
-// The application's set-up: its identity, the quit hook and the one main window over the shared
-// managers. main() runs it, and so does the start-up benchmark, so both start the same way.
+// The composition root: the application's identity, every object it is made of, built once and
+// wired together here, the quit hook and the one main window. main() runs it, and so do the tests
+// and the start-up benchmark, so all of them start the application the same way.
 class ApplicationShell
 {
 public:
@@ -17,8 +24,23 @@ public:
     ~ApplicationShell();
 
     ContentView *window() const { return m_window.get(); }
+    AppSettings *settings() const { return m_settings; }
+    InstanceManager *instances() const { return m_instances; }
+    BinaryManager *binary() const { return m_binary; }
+    ImportExportManager *importExport() const { return m_importExport; }
 
 private:
-    AppDelegate m_delegate;
+    // Built once and never destroyed: destroying the instance manager would destroy the processes
+    // of running servers, which kills them and blocks until they are gone. The process exit
+    // reclaims them.
+    AppSettings *m_settings;
+    PrivilegedCommandRunner *m_privilegedRunner;
+    InstanceManager *m_instances;
+    DialogFileChooser *m_fileChooser;
+    DialogPrompter *m_prompter;
+    BinaryManager *m_binary;
+    ImportExportManager *m_importExport;
+
+    std::unique_ptr<AppDelegate> m_delegate;
     std::unique_ptr<ContentView> m_window;
 };

@@ -6,9 +6,9 @@
 #include "core/AppPaths.h"
 #include "core/AppSettings.h"
 #include "instances/InstanceManager.h"
-#include "platform/DialogFileChooser.h"
 #include "views/AddEditInstanceView.h"
 #include "views/ContentView.h"
+#include "views/DialogFileChooser.h"
 #include "views/DialogPrompter.h"
 #include "views/InstanceDetailView.h"
 #include "views/MainView.h"
@@ -38,8 +38,8 @@ struct Managers
         : paths(root + QStringLiteral("/state"))
         , settings(paths)
         , instances(&settings, paths.registryFile())
-        , binary(&settings, paths, DialogFileChooser::shared(), releaseUrl)
-        , importExport(&settings, &instances, DialogFileChooser::shared())
+        , binary(&settings, paths, &fileChooser, releaseUrl)
+        , importExport(&settings, &instances, &fileChooser)
     {
         settings.setDataStorageLocation(QUrl::fromLocalFile(root + QStringLiteral("/data")));
         settings.setTimezone(QStringLiteral("Europe/Vienna"));
@@ -51,12 +51,14 @@ struct Managers
         context.settings = &settings;
         context.instances = &instances;
         context.binary = &binary;
-        context.importExport = [this] { return &importExport; };
-        context.fileChooser = DialogFileChooser::shared();
-        context.prompter = DialogPrompter::shared();
+        context.importExport = &importExport;
+        context.fileChooser = &fileChooser;
+        context.prompter = &prompter;
         return context;
     }
 
+    DialogFileChooser fileChooser;
+    DialogPrompter prompter;
     AppPaths paths;
     AppSettings settings;
     InstanceManager instances;
@@ -142,8 +144,8 @@ int main(int argc, char *argv[])
         ContentView window(managers.context());
         window.resize(1000, 680);
         ok &= grab(&window, folder, QStringLiteral("01-empty-state-without-executable"));
-        SettingsView settings(&managers.settings, &managers.binary, &managers.importExport, DialogFileChooser::shared(),
-                              DialogPrompter::shared());
+        SettingsView settings(&managers.settings, &managers.binary, &managers.importExport, &managers.fileChooser,
+                              &managers.prompter);
         ok &= grabWithSheet(&window, &settings, folder, QStringLiteral("02-first-start-settings"));
     }
 
@@ -159,8 +161,8 @@ int main(int argc, char *argv[])
         failing.binary.downloadBinary();
         while (failing.binary.isDownloading())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        SettingsView failed(&failing.settings, &failing.binary, &failing.importExport, DialogFileChooser::shared(),
-                            DialogPrompter::shared());
+        SettingsView failed(&failing.settings, &failing.binary, &failing.importExport, &failing.fileChooser,
+                            &failing.prompter);
         ok &= grab(&failed, folder, QStringLiteral("03-settings-download-error"));
 
         QTcpServer silent;
@@ -169,7 +171,7 @@ int main(int argc, char *argv[])
                              QUrl(QStringLiteral("https://127.0.0.1:%1").arg(silent.serverPort())));
         downloading.binary.downloadBinary();
         SettingsView progress(&downloading.settings, &downloading.binary, &downloading.importExport,
-                              DialogFileChooser::shared(), DialogPrompter::shared());
+                              &downloading.fileChooser, &downloading.prompter);
         ok &= grab(&progress, folder, QStringLiteral("04-settings-downloading"));
     }
 
@@ -186,8 +188,8 @@ int main(int argc, char *argv[])
         fillLog(managers.instances, orders);
         managers.instances.markInstanceRunning(orders.id);
 
-        SettingsView installed(&managers.settings, &managers.binary, &managers.importExport,
-                               DialogFileChooser::shared(), DialogPrompter::shared());
+        SettingsView installed(&managers.settings, &managers.binary, &managers.importExport, &managers.fileChooser,
+                               &managers.prompter);
         ok &= grab(&installed, folder, QStringLiteral("05-settings-installed"));
 
         ContentView window(managers.context());
@@ -201,7 +203,7 @@ int main(int argc, char *argv[])
         frame.exec();
         ok &= grab(&window, folder, QStringLiteral("07-detail-running-with-long-log"));
 
-        AddEditInstanceView form(std::nullopt, &managers.instances, DialogPrompter::shared(), &window);
+        AddEditInstanceView form(std::nullopt, &managers.instances, &managers.prompter, &window);
         form.nameField()->setText(QStringLiteral("Orders"));
         form.portField()->setText(QStringLiteral("8080"));
         form.tokenField()->setText(QStringLiteral("secret"));
@@ -221,7 +223,7 @@ int main(int argc, char *argv[])
             ok &= save(picture, folder, QStringLiteral("09-form-error-alert"));
         }
 
-        AddEditInstanceView edit(managers.instances.instances().last(), &managers.instances, DialogPrompter::shared(),
+        AddEditInstanceView edit(managers.instances.instances().last(), &managers.instances, &managers.prompter,
                                  &window);
         ok &= grab(&edit, folder, QStringLiteral("10-form-edit-instance"));
     }

@@ -13,6 +13,10 @@
 // The content of an export file: every instance of the registry and the two portable settings.
 struct ExportConfiguration
 {
+    // The version of the file format, written into every export. It changes when the format does,
+    // not with the application's version.
+    static QString currentVersion() { return QStringLiteral("1.2"); }
+
     QString version;
     double exportedAt = 0; // seconds since 2001-01-01 00:00:00 UTC
     QUrl dataStorageLocation;

@@ -2,12 +2,12 @@
 #include "ImportExportManager.h"
 
 #include "ExportConfiguration.h"
-#include "ImportSelection.h"
 #include "core/AppSettings.h"
+#include "core/InstanceConflicts.h"
 #include "core/ReferenceDate.h"
 #include "core/StateFile.h"
 #include "instances/InstanceManager.h"
-#include "platform/DialogFileChooser.h"
+#include "platform/FileChooser.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -26,13 +26,6 @@ ImportExportManager::ImportExportManager(AppSettings *settings, InstanceManager 
     , m_instances(instances)
     , m_fileChooser(fileChooser)
 {}
-
-ImportExportManager *ImportExportManager::shared()
-{
-    static ImportExportManager *const instance =
-        new ImportExportManager(AppSettings::shared(), InstanceManager::shared(), DialogFileChooser::shared());
-    return instance;
-}
 
 void ImportExportManager::setLastError(const QString &error)
 {
@@ -69,7 +62,7 @@ void ImportExportManager::writeExport(QString path, ExportCompletion completion)
         path += QStringLiteral(".json");
 
     ExportConfiguration configuration;
-    configuration.version = currentVersion();
+    configuration.version = ExportConfiguration::currentVersion();
     configuration.exportedAt = ReferenceDate::now();
     configuration.dataStorageLocation = m_settings->dataStorageLocation();
     configuration.timezone = m_settings->timezone();
@@ -143,18 +136,25 @@ void ImportExportManager::applyImport(const ExportConfiguration &configuration, 
     m_settings->save();
 
     // Checked and added in one turn of the event loop: nothing can add a conflicting instance
-    // between the check and the addition.
-    ImportSelection selection(m_instances->instances());
+    // between the check and the addition. An accepted instance takes its name and port, so one
+    // file can never produce two instances that share either.
+    InstanceConflicts conflicts(m_instances->instances());
+    int imported = 0;
+    int skipped = 0;
     for (const HalvexInstance &incoming : configuration.instances) {
-        if (!selection.accept(incoming))
+        if (conflicts.check(incoming.name, incoming.port) != InstanceConflicts::Conflict::None) {
+            ++skipped;
             continue;
+        }
+        conflicts.take(incoming.name, incoming.port);
         HalvexInstance added = incoming;
         added.id = QUuid::createUuid();
         added.isRunning = false;
         m_instances->addInstance(added);
+        ++imported;
     }
 
     setLastError(QString());
     if (completion)
-        completion(true, selection.imported(), selection.skipped());
+        completion(true, imported, skipped);
 }

@@ -25,10 +25,6 @@ public:
     ImportExportManager(AppSettings *settings, InstanceManager *instances, FileChooser *fileChooser,
                         QObject *parent = nullptr);
 
-    // The one manager of the application; never destroyed.
-    static ImportExportManager *shared();
-
-    static QString currentVersion() { return QStringLiteral("1.2"); }
     // Empty when the last export or import did not fail.
     QString lastError() const { return m_lastError; }
 

@@ -5,7 +5,7 @@
 #include "BinaryInstaller.h"
 #include "ExecutableFormat.h"
 #include "core/AppSettings.h"
-#include "platform/DialogFileChooser.h"
+#include "platform/FileChooser.h"
 #include "platform/Quarantine.h"
 
 #include <QCoreApplication>
@@ -40,14 +40,6 @@ BinaryManager::BinaryManager(AppSettings *settings, const AppPaths &paths, FileC
     , m_transferTimeout(60s)
 {
     connect(m_settings, &AppSettings::changed, this, &BinaryManager::changed);
-}
-
-BinaryManager *BinaryManager::shared()
-{
-    static BinaryManager *const instance =
-        new BinaryManager(AppSettings::shared(), AppPaths::standard(), DialogFileChooser::shared(),
-                          QUrl(QStringLiteral("https://releases.halvex.dev")));
-    return instance;
 }
 
 QString BinaryManager::binaryInstallURL() const

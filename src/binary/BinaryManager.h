@@ -32,9 +32,6 @@ public:
     explicit BinaryManager(AppSettings *settings, const AppPaths &paths, FileChooser *fileChooser,
                            const QUrl &releaseBaseUrl, QObject *parent = nullptr);
 
-    // The one manager of the application; never destroyed.
-    static BinaryManager *shared();
-
     // True from the start of a download until its install has ended, either way.
     bool isDownloading() const { return m_isDownloading; }
     double downloadProgress() const { return m_downloadProgress; }

@@ -25,12 +25,6 @@ AppSettings::AppSettings(const AppPaths &paths, QObject *parent)
     QTimer::singleShot(0, this, &AppSettings::applyStoredValues);
 }
 
-AppSettings *AppSettings::shared()
-{
-    static AppSettings *const instance = new AppSettings(AppPaths::standard());
-    return instance;
-}
-
 QUrl AppSettings::defaultDataStorageLocation()
 {
     return QUrl::fromLocalFile(QDir::homePath() + QStringLiteral("/Halvex"));

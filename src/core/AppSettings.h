@@ -22,9 +22,6 @@ class AppSettings : public QObject
 public:
     explicit AppSettings(const AppPaths &paths, QObject *parent = nullptr);
 
-    // The one settings object of the application; never destroyed.
-    static AppSettings *shared();
-
     static QUrl defaultDataStorageLocation();
     static QString defaultTimezone() { return QStringLiteral("Europe/Vienna"); }
 

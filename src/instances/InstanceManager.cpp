@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "InstanceManager.h"
 
-#include "core/AppPaths.h"
 #include "core/AppSettings.h"
 #include "core/InstanceName.h"
 #include "core/ReferenceDate.h"
 #include "core/StateFile.h"
 #include "instances/ExecutableProbe.h"
 #include "instances/InstanceProcess.h"
-#include "platform/PrivilegedCommandRunner.h"
 #include "platform/Quarantine.h"
 
 #include <QDir>
@@ -29,14 +27,6 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
 }
 
 InstanceManager::~InstanceManager() = default;
-
-InstanceManager *InstanceManager::shared()
-{
-    static InstanceManager *const instance =
-        new InstanceManager(AppSettings::shared(), AppPaths::standard().registryFile(),
-                            LocalHostNames(QStringLiteral("/etc/hosts"), PrivilegedCommandRunner::shared()));
-    return instance;
-}
 
 std::optional<HalvexInstance> InstanceManager::instance(const QUuid &id) const
 {

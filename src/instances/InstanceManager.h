@@ -32,9 +32,6 @@ public:
                     std::optional<LocalHostNames> hostNames = std::nullopt, QObject *parent = nullptr);
     ~InstanceManager() override;
 
-    // The one manager of the application; never destroyed.
-    static InstanceManager *shared();
-
     const QList<HalvexInstance> &instances() const { return m_instances; }
     // The first record with this id, in list order.
     std::optional<HalvexInstance> instance(const QUuid &id) const;

@@ -4,8 +4,6 @@
 #include <QPointer>
 #include <QProcess>
 
-#include <unistd.h>
-
 namespace {
 // pkexec's exit status when the user dismissed the authentication dialog.
 constexpr int dismissedStatus = 126;
@@ -15,13 +13,6 @@ PrivilegedCommandRunner::PrivilegedCommandRunner(std::optional<QString> elevator
     : QObject(parent)
     , m_elevator(std::move(elevator))
 {}
-
-PrivilegedCommandRunner *PrivilegedCommandRunner::shared()
-{
-    static PrivilegedCommandRunner *const instance = new PrivilegedCommandRunner(
-        ::geteuid() == 0 ? std::nullopt : std::optional<QString>(QStringLiteral("/usr/bin/pkexec")));
-    return instance;
-}
 
 void PrivilegedCommandRunner::run(const QString &command, QObject *context, std::function<void(const Result &)> done)
 {

@@ -25,9 +25,6 @@ public:
     // With an elevator (the path of pkexec), commands run through it; without one, directly.
     explicit PrivilegedCommandRunner(std::optional<QString> elevator, QObject *parent = nullptr);
 
-    // pkexec, unless this process already has administrator rights.
-    static PrivilegedCommandRunner *shared();
-
     // Runs /bin/sh -c command and calls done on the GUI thread when it has ended. Nothing is
     // called once context is gone.
     void run(const QString &command, QObject *context, std::function<void(const Result &)> done);

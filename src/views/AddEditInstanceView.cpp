@@ -8,8 +8,10 @@
 #include "Prompter.h"
 #include "SystemColors.h"
 #include "Typography.h"
+#include "core/InstanceConflicts.h"
 #include "core/InstanceName.h"
 #include "instances/InstanceManager.h"
+#include "platform/PortProbe.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,10 +19,6 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QVBoxLayout>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 AddEditInstanceView::AddEditInstanceView(std::optional<HalvexInstance> instance, InstanceManager *instanceManager,
                                          Prompter *prompter, QWidget *parent)
@@ -162,19 +160,16 @@ void AddEditInstanceView::saveInstance()
         return;
     const QString name = m_name->text();
     const qint64 port = *integerValue(m_port->text());
-    QList<HalvexInstance> others = m_instanceManager->instances();
-    if (m_instance)
-        others.removeIf([this](const HalvexInstance &other) { return other.id == m_instance->id; });
-
-    if (std::any_of(others.cbegin(), others.cend(),
-                    [&name](const HalvexInstance &other) { return other.name == name; }))
+    const InstanceConflicts::Conflict conflict =
+        InstanceConflicts(m_instanceManager->instances(), m_instance ? m_instance->id : QUuid()).check(name, port);
+    if (conflict == InstanceConflicts::Conflict::Name)
         return fail(QStringLiteral("An instance with this name already exists"));
     // The name becomes a host name, a directory and part of a privileged command.
     if (!InstanceName::isValid(name))
         return fail(QStringLiteral("Invalid instance name. ") + InstanceName::requirement() + u'.');
-    if (std::any_of(others.cbegin(), others.cend(), [port](const HalvexInstance &other) { return other.port == port; }))
+    if (conflict == InstanceConflicts::Conflict::Port)
         return fail(QStringLiteral("This port is already in use by another instance"));
-    if (!isPortAvailable(static_cast<quint16>(port)))
+    if (!PortProbe::isAvailable(static_cast<quint16>(port)))
         return fail(QStringLiteral("Port %1 is already in use by another application").arg(port));
 
     if (m_instance) {
@@ -187,18 +182,4 @@ void AddEditInstanceView::saveInstance()
         m_instanceManager->addInstance(HalvexInstance::create(name, m_authToken->text(), port));
     }
     accept();
-}
-
-bool AddEditInstanceView::isPortAvailable(quint16 port)
-{
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (probe < 0)
-        return false;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    const bool bound = ::bind(probe, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
-    ::close(probe);
-    return bound;
 }

@@ -31,8 +31,6 @@ public:
     const std::optional<HalvexInstance> &instance() const { return m_instance; }
     bool isValid() const;
     void saveInstance();
-    // Whether this process could bind a TCP socket to the port on every IPv4 address.
-    static bool isPortAvailable(quint16 port);
     // The value of an integer written in decimal with an optional sign, or nothing.
     static std::optional<qint64> integerValue(const QString &text);
 

@@ -19,12 +19,6 @@ QMessageBox *messageBox(QWidget *parent, QMessageBox::Icon icon, const QString &
 
 } // namespace
 
-DialogPrompter *DialogPrompter::shared()
-{
-    static DialogPrompter *const instance = new DialogPrompter;
-    return instance;
-}
-
 void DialogPrompter::alert(QWidget *parent, const QString &title, const QString &message)
 {
     QMessageBox *box = messageBox(parent, QMessageBox::NoIcon, title, message);

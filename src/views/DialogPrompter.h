@@ -7,8 +7,6 @@
 class DialogPrompter final : public Prompter
 {
 public:
-    static DialogPrompter *shared();
-
     void alert(QWidget *parent, const QString &title, const QString &message) override;
     void confirm(QWidget *parent, const QString &title, const QString &message, const QString &action,
                  std::function<void(bool confirmed)> done) override;

@@ -295,7 +295,7 @@ void MainView::showSettings()
         m_settingsSheet->raise();
         return;
     }
-    m_settingsSheet = new SettingsView(m_context.settings, m_context.binary, m_context.importExport(),
+    m_settingsSheet = new SettingsView(m_context.settings, m_context.binary, m_context.importExport,
                                        m_context.fileChooser, m_context.prompter, this);
     m_settingsSheet->setAttribute(Qt::WA_DeleteOnClose);
     m_settingsSheet->setWindowModality(Qt::WindowModal);

@@ -10,6 +10,7 @@
 #include "backup/ImportExportManager.h"
 #include "binary/BinaryManager.h"
 #include "core/AppSettings.h"
+#include "core/Version.h"
 #include "platform/FileChooser.h"
 
 #include <QFileInfo>
@@ -280,7 +281,7 @@ QWidget *SettingsView::buildInformationSection()
     auto *row = new QHBoxLayout;
     row->addWidget(textLabel(QStringLiteral("Version"), box));
     row->addStretch();
-    auto *version = textLabel(QStringLiteral("1.2"), box);
+    auto *version = textLabel(QStringLiteral(HALVEX_KELVANE_VERSION), box);
     version->setAccessibleName(QStringLiteral("Version"));
     row->addWidget(version);
     columnOf(box)->addLayout(row);

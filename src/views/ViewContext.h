@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <functional>
-
 class AppSettings;
 class BinaryManager;
 class FileChooser;
@@ -17,8 +15,7 @@ struct ViewContext
     AppSettings *settings = nullptr;
     InstanceManager *instances = nullptr;
     BinaryManager *binary = nullptr;
-    // Created on first use: only the settings sheet needs it.
-    std::function<ImportExportManager *()> importExport;
+    ImportExportManager *importExport = nullptr;
     FileChooser *fileChooser = nullptr;
     Prompter *prompter = nullptr;
 };

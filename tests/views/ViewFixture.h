@@ -59,10 +59,7 @@ public:
         context.settings = settings.get();
         context.instances = instances.get();
         context.binary = binary.get();
-        context.importExport = [this] {
-            ++importExportRequests;
-            return importExport.get();
-        };
+        context.importExport = importExport.get();
         context.fileChooser = &chooser;
         context.prompter = &prompter;
         return context;
@@ -105,7 +102,6 @@ public:
     std::unique_ptr<InstanceManager> instances;
     std::unique_ptr<BinaryManager> binary;
     std::unique_ptr<ImportExportManager> importExport;
-    int importExportRequests = 0;
 
 private:
     void createSettings() { settings = std::make_unique<AppSettings>(m_paths); }

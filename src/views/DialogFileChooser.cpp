@@ -7,12 +7,6 @@
 #include <QLabel>
 #include <QPointer>
 
-DialogFileChooser *DialogFileChooser::shared()
-{
-    static DialogFileChooser *const instance = new DialogFileChooser;
-    return instance;
-}
-
 void DialogFileChooser::choose(const FileChooserRequest &request, QObject *context,
                                std::function<void(const QString &path)> done)
 {

@@ -7,8 +7,6 @@
 class DialogFileChooser final : public FileChooser
 {
 public:
-    static DialogFileChooser *shared();
-
     void choose(const FileChooserRequest &request, QObject *context,
                 std::function<void(const QString &path)> done) override;
 };

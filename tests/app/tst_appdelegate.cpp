@@ -2,6 +2,7 @@
 #include "ViewFixture.h"
 
 #include "app/AppDelegate.h"
+#include "app/ApplicationShell.h"
 #include "views/ContentView.h"
 
 #include <QAction>
@@ -16,6 +17,8 @@ class TestAppDelegate : public QObject
 
 private:
     std::unique_ptr<ViewFixture> m_fixture;
+    // The application's own files go to a home of the test's, however the test is started.
+    QTemporaryDir m_home;
 
     bool logged(const QUuid &id, const QString &message) const
     {
@@ -35,6 +38,14 @@ private:
     }
 
 private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        qputenv("HOME", QFile::encodeName(m_home.path()));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("cache"))));
+    }
     void init() { m_fixture = std::make_unique<ViewFixture>(); }
     void cleanup() { m_fixture.reset(); }
 
@@ -76,11 +87,12 @@ private slots:
 
     void closingTheWindow_quitsTheApplication()
     {
-        ContentView window(m_fixture->context());
-        QCOMPARE(window.windowTitle(), QStringLiteral("Halvex Kelvane"));
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTimer::singleShot(0, &window, &QWidget::close);
+        // Built as main() builds it, so that the start-up path itself is what is tested.
+        ApplicationShell shell;
+        shell.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(shell.window()));
+        QVERIFY(QFileInfo::exists(m_home.filePath(QStringLiteral("data/HalvexKelvane"))));
+        QTimer::singleShot(0, shell.window(), &QWidget::close);
         QCOMPARE(runEventLoop(), 0);
     }
 
