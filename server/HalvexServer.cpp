@@ -82,19 +82,17 @@ void logRequest(const httplib::Request &request, const httplib::Response &respon
                             .arg(QString::fromStdString(request.method), QString::fromLatin1(HalvexApi::path(request)))
                             .arg(response.status));
 }
-
-// The library's default, SO_REUSEPORT, would let a second server share a port that another one listens on.
-void allowRebindOnly(socket_t socket)
-{
-    const int yes = 1;
-    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-}
 } // namespace
 
 HalvexServer::HalvexServer(const HalvexApi &api)
     : m_api(api)
 {
-    m_http.set_socket_options(allowRebindOnly);
+    m_http.set_socket_options([this](socket_t socket) {
+        // The library's default, SO_REUSEPORT, would let a second server share a port that another one listens on.
+        const int yes = 1;
+        ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        m_listener = socket;
+    });
     // The head of a request is bounded by the library itself, which takes no setting for it: 8 KiB for the
     // request line (414) and for each header line (400).
     m_http.set_payload_max_length(MaxBodySize);
@@ -129,8 +127,12 @@ HalvexServer::~HalvexServer()
 
 bool HalvexServer::listen(quint16 port, QString *error)
 {
-    if (m_http.bind_to_port("127.0.0.1", port))
+    if (m_http.bind_to_port("127.0.0.1", port)) {
+        // The library listens with a backlog of 5, fixed when it was built: a burst of clients beyond that would wait
+        // a second for their connection. Listening again raises it.
+        ::listen(m_listener, SOMAXCONN);
         return true;
+    }
     // The library leaves the failed bind()'s error in errno.
     if (errno == EADDRINUSE)
         *error = QStringLiteral("port %1 is already in use").arg(port);

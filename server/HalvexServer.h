@@ -38,6 +38,7 @@ private:
 
     const HalvexApi &m_api;
     httplib::Server m_http;
+    socket_t m_listener = INVALID_SOCKET;
     std::thread m_thread;
     std::future<void> m_finished;
     std::atomic_bool m_stopping = false;
