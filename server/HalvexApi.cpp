@@ -3,6 +3,7 @@
 
 #include "ConsoleOutput.h"
 #include "KeyValueStore.h"
+#include "core/Version.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -82,7 +83,7 @@ void HalvexApi::health(const httplib::Request &request, httplib::Response &respo
         return methodNotAllowed(response, "GET");
     const QJsonObject health{
         {QStringLiteral("status"), QStringLiteral("ok")},
-        {QStringLiteral("version"), QStringLiteral(HALVEX_VERSION)},
+        {QStringLiteral("version"), QStringLiteral(HALVEX_KELVANE_VERSION)},
         {QStringLiteral("time"), localTime(m_timeZoneId)},
     };
     response.status = 200;

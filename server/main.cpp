@@ -5,6 +5,7 @@
 #include "KeyValueStore.h"
 #include "ServerConfig.h"
 #include "TerminationSignal.h"
+#include "core/Version.h"
 
 #include <QProcessEnvironment>
 
@@ -51,7 +52,7 @@ int main(int argc, char **)
     }
     server.start();
 
-    ConsoleOutput::line(QStringLiteral("Halvex server %1").arg(QStringLiteral(HALVEX_VERSION)));
+    ConsoleOutput::line(QStringLiteral("Halvex server %1").arg(QStringLiteral(HALVEX_KELVANE_VERSION)));
     ConsoleOutput::line(QStringLiteral("Data directory: %1").arg(config->dataDirectory()));
     ConsoleOutput::line(QStringLiteral("Time zone: %1").arg(QString::fromUtf8(config->timeZone().id())));
     ConsoleOutput::line(QStringLiteral("Listening on http://127.0.0.1:%1").arg(config->port()));
