@@ -2,8 +2,8 @@
 #include "BinaryInstaller.h"
 
 #include "ArchiveExtractor.h"
-#include "BinaryManager.h"
 #include "ExecutableFormat.h"
+#include "ExecutableRepair.h"
 
 #include <QDir>
 #include <QFile>
@@ -144,11 +144,11 @@ std::optional<QString> BinaryInstaller::unpack(const QString &payloadPath, Paylo
 
 std::optional<QString> BinaryInstaller::makeRunnable(const QString &staged) const
 {
-    BinaryManager::removeQuarantine(staged);
+    ExecutableRepair::removeQuarantine(staged);
     if (::chmod(QFile::encodeName(staged).constData(), 0755) != 0)
         return qt_error_string(errno);
     if (!QFileInfo(staged).isExecutable())
-        BinaryManager::makeExecutable(staged);
+        ExecutableRepair::makeExecutable(staged);
     if (!QFileInfo(staged).isExecutable())
         return QStringLiteral("Cannot make the executable runnable at %1").arg(m_paths.directory());
     return std::nullopt;

@@ -4,15 +4,14 @@
 #include "BinaryDownload.h"
 #include "BinaryInstaller.h"
 #include "ExecutableFormat.h"
+#include "ExecutableRepair.h"
 #include "core/AppSettings.h"
 #include "platform/DialogFileChooser.h"
-#include "platform/Quarantine.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QPointer>
-#include <QProcess>
 #include <QThreadPool>
 
 #include <cerrno>
@@ -62,16 +61,6 @@ bool BinaryManager::isBinaryAvailable() const
         return false;
     const QFileInfo info(binary.toLocalFile());
     return info.isFile() && info.isExecutable();
-}
-
-void BinaryManager::removeQuarantine(const QString &path)
-{
-    Quarantine::remove(path);
-}
-
-bool BinaryManager::makeExecutable(const QString &path)
-{
-    return QProcess::execute(QStringLiteral("/bin/chmod"), {QStringLiteral("+x"), path}) == 0;
 }
 
 QUrl BinaryManager::downloadUrl() const
@@ -174,7 +163,7 @@ void BinaryManager::repairAndStore(const QString &path, const std::function<void
 {
     if (!QFileInfo(path).isFile())
         return reportSelection(QString(), QStringLiteral("Selected file does not exist"), completion);
-    removeQuarantine(path);
+    ExecutableRepair::removeQuarantine(path);
     if (isRunnable(path))
         return reportSelection(path, QString(), completion);
 
@@ -185,7 +174,7 @@ void BinaryManager::repairAndStore(const QString &path, const std::function<void
     const QString description = modeSet ? QString() : qt_error_string(errno);
     // chmod can succeed on a file that still cannot run (a file system mounted noexec), so every
     // repair is judged by the file, not by the tool's exit status.
-    if (isRunnable(path) || (makeExecutable(path) && isRunnable(path)))
+    if (isRunnable(path) || (ExecutableRepair::makeExecutable(path) && isRunnable(path)))
         return reportSelection(path, QString(), completion);
     const QString quotedPath = u'"' + path + u'"';
     if (modeSet)

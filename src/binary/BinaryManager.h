@@ -49,10 +49,6 @@ public:
     void downloadBinary();
     void selectBinary(std::function<void(bool stored)> completion = {});
 
-    static void removeQuarantine(const QString &path);
-    // Runs /bin/chmod +x; true when it ran and exited with 0.
-    static bool makeExecutable(const QString &path);
-
     // The TLS settings of the download, for a release server with its own certificate authority.
     void setSslConfiguration(const QSslConfiguration &configuration) { m_sslConfiguration = configuration; }
     // How long a download may go without receiving anything.
