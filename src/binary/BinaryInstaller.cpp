@@ -3,6 +3,7 @@
 
 #include "ArchiveExtractor.h"
 #include "ExecutableFormat.h"
+#include "ExecutableHeader.h"
 #include "ExecutableRepair.h"
 
 #include <QDir>
@@ -11,12 +12,14 @@
 #include <QScopeGuard>
 #include <QStringList>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
+#include <variant>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -26,18 +29,23 @@ void print(const QString &line)
     std::fflush(stdout);
 }
 
-std::filesystem::path nativePath(const QString &path)
+fs::path nativePath(const QString &path)
 {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
+    return fs::path(QFile::encodeName(path).toStdString());
+}
+
+QString describe(const std::error_code &error)
+{
+    return QString::fromLocal8Bit(error.message());
 }
 
 // Replaces to atomically, so a running or configured executable is never half written.
 std::optional<QString> moveOver(const QString &from, const QString &to)
 {
     std::error_code error;
-    std::filesystem::rename(nativePath(from), nativePath(to), error);
+    fs::rename(nativePath(from), nativePath(to), error);
     if (error)
-        return QString::fromLocal8Bit(error.message());
+        return describe(error);
     return std::nullopt;
 }
 
@@ -59,15 +67,40 @@ QList<QFileInfo> regularFiles(const QString &directory)
     return files;
 }
 
-std::optional<QString> verify(const QString &path)
+QString notNative(const QString &what, const QString &found)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return file.errorString();
-    if (!ExecutableFormat::isNative(file.read(8)))
-        return QStringLiteral("Extracted file is not a valid %1 binary").arg(ExecutableFormat::platformName());
+    return QStringLiteral("%1 is not a valid %2 binary: %3").arg(what, ExecutableFormat::platformName(), found);
+}
+
+void printVerified()
+{
     print(QStringLiteral("✅ Binary format verified as ") + ExecutableFormat::nativeName());
-    return std::nullopt;
+}
+
+// Among the unpacked files whose names contain "halvex", the one that runs on this machine,
+// preferring the name "halvex" itself, then the shallowest; else why none qualifies.
+std::variant<QFileInfo, QString> chooseExecutable(const QString &directory, const QList<QFileInfo> &candidates)
+{
+    const QDir root(directory);
+    const auto rank = [&root](const QFileInfo &file) {
+        const bool exact = file.fileName().compare(QStringLiteral("halvex"), Qt::CaseInsensitive) == 0;
+        return std::pair(!exact, root.relativeFilePath(file.filePath()).count(u'/'));
+    };
+    const QFileInfo *best = nullptr;
+    QStringList refused;
+    for (const QFileInfo &file : candidates) {
+        const ExecutableHeader header = ExecutableHeader::read(file.filePath());
+        if (!header.runsHere())
+            refused.append(root.relativeFilePath(file.filePath()) + QStringLiteral(" (") + header.description() + u')');
+        else if (!best || rank(file) < rank(*best))
+            best = &file;
+    }
+    if (best)
+        return *best;
+    if (refused.size() == 1)
+        return notNative(QStringLiteral("Extracted file"), refused.first());
+    return QStringLiteral("No extracted file is a valid %1 binary: %2")
+        .arg(ExecutableFormat::platformName(), refused.join(QStringLiteral(", ")));
 }
 
 } // namespace
@@ -88,8 +121,10 @@ std::optional<QString> BinaryInstaller::install(const QString &payloadPath) cons
     const QString installPath = m_paths.binaryInstallPath();
     const QString staged = installPath + QStringLiteral(".new");
     if (format == PayloadFormat::Bare) {
-        if (auto failure = verify(payloadPath))
-            return failure;
+        const ExecutableHeader header = ExecutableHeader::read(payloadPath);
+        if (!header.runsHere())
+            return notNative(QStringLiteral("Downloaded file"), header.description());
+        printVerified();
         if (auto failure = moveOver(payloadPath, staged))
             return failure;
     } else if (auto failure = unpack(payloadPath, format, staged)) {
@@ -108,11 +143,11 @@ std::optional<QString> BinaryInstaller::unpack(const QString &payloadPath, Paylo
 {
     const QString directory = m_paths.extractionDirectory();
     std::error_code error;
-    std::filesystem::remove_all(nativePath(directory), error);
+    fs::remove_all(nativePath(directory), error);
     if (!error)
-        std::filesystem::create_directories(nativePath(directory), error);
+        fs::create_directories(nativePath(directory), error);
     if (error)
-        return QString::fromLocal8Bit(error.message());
+        return describe(error);
 
     print(format == PayloadFormat::Zip ? QStringLiteral("📦 Detected ZIP archive")
                                        : QStringLiteral("📦 Detected GZIP/TAR.GZ archive"));
@@ -122,23 +157,26 @@ std::optional<QString> BinaryInstaller::unpack(const QString &payloadPath, Paylo
     const QList<QFileInfo> files = regularFiles(directory);
     QStringList names;
     QStringList quoted;
+    QList<QFileInfo> candidates;
     for (const QFileInfo &file : files) {
         names.append(file.fileName());
         quoted.append(u'"' + file.fileName() + u'"');
+        if (file.fileName().contains(QStringLiteral("halvex"), Qt::CaseInsensitive))
+            candidates.append(file);
     }
     print(QStringLiteral("📦 All extracted files: [") + quoted.join(QStringLiteral(", ")) + u']');
-    const auto found = std::find_if(files.cbegin(), files.cend(), [](const QFileInfo &file) {
-        return file.fileName().toLower().contains(QStringLiteral("halvex"));
-    });
-    if (found == files.cend())
+    if (candidates.isEmpty())
         return QStringLiteral("Binary 'halvex' not found in zip. Found: ") + names.join(QStringLiteral(", "));
-    print(QStringLiteral("🎯 Found binary: %1 at %2").arg(found->fileName(), found->filePath()));
 
-    if (auto failure = verify(found->filePath()))
+    const auto chosen = chooseExecutable(directory, candidates);
+    if (const auto *why = std::get_if<QString>(&chosen))
+        return *why;
+    const QFileInfo &found = std::get<QFileInfo>(chosen);
+    print(QStringLiteral("🎯 Found binary: %1 at %2").arg(found.fileName(), found.filePath()));
+    printVerified();
+    if (auto failure = moveOver(found.filePath(), staged))
         return failure;
-    if (auto failure = moveOver(found->filePath(), staged))
-        return failure;
-    std::filesystem::remove_all(nativePath(directory), error);
+    fs::remove_all(nativePath(directory), error);
     return std::nullopt;
 }
 

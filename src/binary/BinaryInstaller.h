@@ -9,9 +9,9 @@
 #include <optional>
 
 // The install steps of a downloaded payload, safe to run on a worker thread: recognise it, unpack
-// it if it is an archive, find and verify the executable, make it runnable, and only then move it
-// over the installed one, so that a failure leaves the previous executable in place. Reports its
-// progress on standard output.
+// it if it is an archive, choose the unpacked file that runs on this machine, make it runnable,
+// and only then move it over the installed one, so that a failure leaves the previous executable
+// in place. Reports its progress on standard output.
 class BinaryInstaller
 {
 public:
