@@ -116,7 +116,13 @@ std::optional<QString> ArchiveExtractor::extract(const QString &archivePath, Pay
                 return QStringLiteral("Refusing link that leaves the extraction directory: %1 -> %2").arg(name, target);
             lib.archive_entry_copy_hardlink(entry,
                                             QFile::encodeName(root + u'/' + QDir::cleanPath(target)).constData());
-        } else if (type != AE_IFREG && type != AE_IFDIR) {
+        } else if (type == AE_IFDIR) {
+            // The owner must be able to look into and empty every directory, or the extraction
+            // directory could never be removed again.
+            lib.archive_entry_set_perm(entry, lib.archive_entry_perm(entry) | 0700);
+        } else if (type == AE_IFREG) {
+            lib.archive_entry_set_perm(entry, lib.archive_entry_perm(entry) | 0600);
+        } else {
             // Devices, pipes and sockets have no place in a release; leave them out.
             continue;
         }

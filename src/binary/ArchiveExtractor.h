@@ -9,7 +9,9 @@
 
 // Unpacks a ZIP or gzip-compressed tar archive into a directory, refusing every entry that would
 // land outside it: absolute names, "..", and symbolic or hard links whose targets leave it. The
-// unpacked size is bounded by the bytes actually written, whatever the headers claim.
+// unpacked size is bounded by the bytes actually written, whatever the headers claim. Unpacked
+// directories and files keep owner rights, so that the directory can always be read and removed
+// again.
 class ArchiveExtractor
 {
 public:

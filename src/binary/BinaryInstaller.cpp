@@ -49,6 +49,26 @@ std::optional<QString> moveOver(const QString &from, const QString &to)
     return std::nullopt;
 }
 
+// Removes a tree even where an archive left directories without rights for their owner, so
+// that one odd archive cannot block every later install.
+std::error_code removeTree(const fs::path &path)
+{
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(path, error);
+    if (error)
+        return error == std::errc::no_such_file_or_directory ? std::error_code() : error;
+    if (fs::is_directory(status)) {
+        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, error);
+        for (fs::directory_iterator entry(path, error), end; !error && entry != end; entry.increment(error))
+            if (const std::error_code failed = removeTree(entry->path()))
+                return failed;
+        if (error)
+            return error;
+    }
+    fs::remove(path, error);
+    return error;
+}
+
 // Regular files below directory, depth first, names in byte order so that the choice among
 // several candidates does not depend on the file system. Links are not regular files.
 QList<QFileInfo> regularFiles(const QString &directory)
@@ -111,7 +131,11 @@ BinaryInstaller::BinaryInstaller(AppPaths paths)
 
 std::optional<QString> BinaryInstaller::install(const QString &payloadPath) const
 {
-    const auto removePayload = qScopeGuard([&payloadPath] { QFile::remove(payloadPath); });
+    // Whatever the outcome, the installed executable is all that stays.
+    const auto cleanUp = qScopeGuard([this, &payloadPath] {
+        QFile::remove(payloadPath);
+        removeTree(nativePath(m_paths.extractionDirectory()));
+    });
     QFile payload(payloadPath);
     if (!payload.open(QIODevice::ReadOnly))
         return payload.errorString();
@@ -142,8 +166,7 @@ std::optional<QString> BinaryInstaller::unpack(const QString &payloadPath, Paylo
                                                const QString &staged) const
 {
     const QString directory = m_paths.extractionDirectory();
-    std::error_code error;
-    fs::remove_all(nativePath(directory), error);
+    std::error_code error = removeTree(nativePath(directory));
     if (!error)
         fs::create_directories(nativePath(directory), error);
     if (error)
@@ -174,10 +197,7 @@ std::optional<QString> BinaryInstaller::unpack(const QString &payloadPath, Paylo
     const QFileInfo &found = std::get<QFileInfo>(chosen);
     print(QStringLiteral("🎯 Found binary: %1 at %2").arg(found.fileName(), found.filePath()));
     printVerified();
-    if (auto failure = moveOver(found.filePath(), staged))
-        return failure;
-    fs::remove_all(nativePath(directory), error);
-    return std::nullopt;
+    return moveOver(found.filePath(), staged);
 }
 
 std::optional<QString> BinaryInstaller::makeRunnable(const QString &staged) const

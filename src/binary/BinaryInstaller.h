@@ -17,8 +17,9 @@ class BinaryInstaller
 public:
     explicit BinaryInstaller(AppPaths paths);
 
-    // Installs the payload at binaryInstallPath() and removes the payload file. Returns why the
-    // install failed, without the "Installation failed: " prefix.
+    // Installs the payload at binaryInstallPath(), then removes the payload file and the
+    // extraction directory whatever the outcome. Returns why the install failed, without the
+    // "Installation failed: " prefix.
     std::optional<QString> install(const QString &payloadPath) const;
 
 private:

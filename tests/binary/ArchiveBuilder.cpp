@@ -19,8 +19,10 @@ QByteArray buildArchive(PayloadFormat format, const QList<ArchiveEntry> &entries
     for (const ArchiveEntry &item : entries) {
         archive_entry *entry = archive_entry_new();
         archive_entry_copy_pathname(entry, item.name.toUtf8().constData());
-        archive_entry_set_perm(entry, 0644);
-        if (item.type == ArchiveEntry::Type::Symlink) {
+        archive_entry_set_perm(entry, item.permissions);
+        if (item.type == ArchiveEntry::Type::Directory) {
+            archive_entry_set_filetype(entry, AE_IFDIR);
+        } else if (item.type == ArchiveEntry::Type::Symlink) {
             archive_entry_set_filetype(entry, AE_IFLNK);
             archive_entry_copy_symlink(entry, item.target.toUtf8().constData());
         } else {

@@ -10,15 +10,21 @@
 // Archives for the tests, written with libarchive.
 struct ArchiveEntry
 {
-    enum class Type { File, Symlink, Hardlink };
+    enum class Type { File, Symlink, Hardlink, Directory };
     QString name;
     QByteArray content;
     Type type = Type::File;
     QString target;
+    int permissions = 0644;
 
     static ArchiveEntry file(const QString &name, const QByteArray &content = "x")
     {
         return {name, content, Type::File, {}};
+    }
+    static ArchiveEntry file(const QString &name, int permissions) { return {name, "x", Type::File, {}, permissions}; }
+    static ArchiveEntry directory(const QString &name, int permissions)
+    {
+        return {name, {}, Type::Directory, {}, permissions};
     }
     static ArchiveEntry symlink(const QString &name, const QString &target)
     {

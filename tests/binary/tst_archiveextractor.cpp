@@ -91,6 +91,17 @@ private slots:
         QCOMPARE(filesOutside(), QStringList());
     }
 
+    void directoriesAndFiles_keepOwnerRights()
+    {
+        const QByteArray archive = buildArchive(
+            PayloadFormat::Gzip, {ArchiveEntry::directory("locked", 0), ArchiveEntry::file("locked/halvex", 0)});
+        QCOMPARE(extract(archive, PayloadFormat::Gzip), std::nullopt);
+        const auto owner = QFile::ReadOwner | QFile::WriteOwner;
+        QVERIFY(
+            QFile::permissions(extractionDirectory() + QStringLiteral("/locked")).testFlags(owner | QFile::ExeOwner));
+        QVERIFY(QFile::permissions(extractionDirectory() + QStringLiteral("/locked/halvex")).testFlags(owner));
+    }
+
     void sizeLimit_countsWrittenBytes_data()
     {
         QTest::addColumn<qint64>("limit");

@@ -146,6 +146,10 @@ private slots:
             << "Installation failed: No extracted file is a valid Linux binary: ._halvex (data beginning 00 05 16 "
                "07), halvex.md (text beginning \"# Halvex\")"
             << QStringList();
+        QTest::newRow("directory without owner rights")
+            << buildArchive(PayloadFormat::Gzip,
+                            {ArchiveEntry::directory("locked", 0), ArchiveEntry::file("locked/halvex", elf())})
+            << 200 << QString() << QStringList{"🎯 Found binary: halvex at %1/locked/halvex"};
         QTest::newRow("parent in a name")
             << buildArchive(PayloadFormat::Zip,
                             {ArchiveEntry::file("../escape", elf()), ArchiveEntry::file("halvex", elf())})
@@ -200,9 +204,9 @@ private slots:
             QCOMPARE(QFile::permissions(installed), QFileDevice::Permissions(0x7755));
             QVERIFY(readFile(paths().settingsFile()).contains(QUrl::fromLocalFile(installed).toEncoded()));
         }
-        // No payload or half-installed file is left behind, and nothing left the state directory.
+        // No payload, extraction folder or half-installed file is left behind, whatever the
+        // outcome, and nothing left the state directory.
         QStringList left = QDir(paths().directory()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        left.removeOne(QStringLiteral("extract_temp"));
         left.removeOne(QStringLiteral("settings.json"));
         QCOMPARE(left, QStringList{QStringLiteral("halvex")});
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"state"});
