@@ -4,6 +4,8 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
+
 QByteArray buildArchive(PayloadFormat format, const QList<ArchiveEntry> &entries)
 {
     archive *writer = archive_write_new();
@@ -30,7 +32,11 @@ QByteArray buildArchive(PayloadFormat format, const QList<ArchiveEntry> &entries
             if (item.type == ArchiveEntry::Type::Hardlink)
                 archive_entry_copy_hardlink(entry, item.target.toUtf8().constData());
             else
-                archive_entry_set_size(entry, item.content.size());
+                archive_entry_set_size(entry, std::max(item.apparentSize, qint64(item.content.size())));
+            if (item.apparentSize > item.content.size()) {
+                archive_entry_sparse_add_entry(entry, 0, item.content.size());
+                archive_entry_sparse_add_entry(entry, item.apparentSize - 1, 0);
+            }
         }
         archive_write_header(writer, entry);
         archive_write_data(writer, item.content.constData(), size_t(item.content.size()));
