@@ -63,6 +63,28 @@ std::optional<QString> fileDescription(const QString &path)
     return description;
 }
 
+std::optional<QString> notRegularFile(const QString &path)
+{
+    struct stat info
+    {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode))
+        return std::nullopt;
+    switch (info.st_mode & S_IFMT) {
+    case S_IFDIR:
+        return QStringLiteral("a directory");
+    case S_IFIFO:
+        return QStringLiteral("a named pipe");
+    case S_IFSOCK:
+        return QStringLiteral("a socket");
+    case S_IFCHR:
+        return QStringLiteral("a character device");
+    case S_IFBLK:
+        return QStringLiteral("a block device");
+    default:
+        return QStringLiteral("not a regular file");
+    }
+}
+
 QString architectures(const QString &path)
 {
     return ExecutableHeader::read(path).architectures();

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "instances/ExecutableProbe.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+
+#include <sys/stat.h>
 
 class TestExecutableProbe : public QObject
 {
@@ -38,6 +41,32 @@ private slots:
         QCOMPARE(ExecutableProbe::architectures(write(QStringLiteral("exe"), elfHeader(183))), QStringLiteral("arm64"));
         QCOMPARE(ExecutableProbe::architectures(write(QStringLiteral("script"), "#!/bin/sh\n")), QString());
         QCOMPARE(ExecutableProbe::architectures(m_dir.filePath(QStringLiteral("missing"))), QString());
+    }
+
+    void notRegularFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("regular file") << "file"
+                                      << "";
+        QTest::newRow("link to a regular file") << "link"
+                                                << "";
+        QTest::newRow("missing") << "missing"
+                                 << "";
+        QTest::newRow("named pipe") << "pipe"
+                                    << "a named pipe";
+        QTest::newRow("directory") << "dir"
+                                   << "a directory";
+    }
+    void notRegularFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        const QString file = write(QStringLiteral("file"), "x");
+        QFile::link(file, m_dir.filePath(QStringLiteral("link")));
+        ::mkfifo(QFile::encodeName(m_dir.filePath(QStringLiteral("pipe"))).constData(), 0600);
+        QDir(m_dir.path()).mkdir(QStringLiteral("dir"));
+        QCOMPARE(ExecutableProbe::notRegularFile(m_dir.filePath(name)).value_or(QString()), kind);
     }
 
     void description_matchesTheFileTool_data()
