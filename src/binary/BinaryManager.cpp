@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QNetworkAccessManager>
 #include <QPointer>
 #include <QThreadPool>
@@ -38,7 +39,9 @@ BinaryManager::BinaryManager(AppSettings *settings, const AppPaths &paths, FileC
     , m_releaseBaseUrl(releaseBaseUrl)
     , m_transferTimeout(60s)
 {
+    connect(m_settings, &AppSettings::changed, this, &BinaryManager::watchBinary);
     connect(m_settings, &AppSettings::changed, this, &BinaryManager::changed);
+    watchBinary();
 }
 
 BinaryManager *BinaryManager::shared()
@@ -61,6 +64,57 @@ bool BinaryManager::isBinaryAvailable() const
         return false;
     const QFileInfo info(binary.toLocalFile());
     return info.isFile() && info.isExecutable();
+}
+
+BinaryManager::BinaryFileState BinaryManager::binaryFileState() const
+{
+    const QUrl binary = m_settings->binaryPath();
+    if (binary.isEmpty())
+        return {};
+    const QFileInfo info(binary.toLocalFile());
+    return {info.exists(), info.isExecutable()};
+}
+
+void BinaryManager::watchBinary()
+{
+    m_binaryFileState = binaryFileState();
+    const QUrl binary = m_settings->binaryPath();
+    QStringList wanted;
+    if (!binary.isEmpty()) {
+        const QFileInfo info(binary.toLocalFile());
+        wanted = {info.absoluteFilePath(), info.absolutePath()};
+    }
+    if (!m_watcher) {
+        if (wanted.isEmpty())
+            return;
+        m_watcher = new QFileSystemWatcher(this);
+        connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &BinaryManager::binaryFileChanged);
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &BinaryManager::binaryFileChanged);
+    }
+    const QStringList watched = m_watcher->files() + m_watcher->directories();
+    QStringList stale;
+    for (const QString &path : watched)
+        if (!wanted.contains(path))
+            stale.append(path);
+    if (!stale.isEmpty())
+        m_watcher->removePaths(stale);
+    // A deleted file drops out of the watch; it is added again once it is back.
+    QStringList added;
+    for (const QString &path : std::as_const(wanted))
+        if (!watched.contains(path) && QFileInfo::exists(path))
+            added.append(path);
+    if (!added.isEmpty())
+        m_watcher->addPaths(added);
+}
+
+void BinaryManager::binaryFileChanged()
+{
+    const BinaryFileState before = m_binaryFileState;
+    watchBinary();
+    // The directory also changes with every save of the state files; the views only care about
+    // the configured file.
+    if (m_binaryFileState != before)
+        emit changed();
 }
 
 QUrl BinaryManager::downloadUrl() const
