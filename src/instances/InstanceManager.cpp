@@ -107,6 +107,12 @@ bool InstanceManager::verifyExecutable(const HalvexInstance &instance, const QSt
 {
     const QUuid id = instance.id;
     addLog(id, QStringLiteral("Verifying binary: ") + path);
+    // Reading anything but a regular file can block for ever (a named pipe waits for a writer).
+    if (const auto kind = ExecutableProbe::notRegularFile(path)) {
+        addLog(id, QStringLiteral("❌ ERROR: Binary is ") + *kind + QStringLiteral(", not a regular file"));
+        addLog(id, QStringLiteral("Please download or select a valid binary in Settings."));
+        return false;
+    }
     if (const auto description = ExecutableProbe::fileDescription(path))
         addLog(id, QStringLiteral("Binary type: ") + *description);
 
