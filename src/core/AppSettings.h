@@ -53,7 +53,7 @@ private:
         QUrl binaryPath;
         QString timezone;
     };
-    static std::optional<Values> decode(const QByteArray &bytes);
+    static std::optional<Values> decode(const QByteArray &bytes, QString *error);
     // Applies the stored values if they have not been applied yet. Runs on the event-loop turn
     // after creation, or earlier when a caller writes before that turn came: a change or a save
     // must never be undone by, or write over, stored values that have not arrived yet.

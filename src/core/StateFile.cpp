@@ -19,13 +19,19 @@ std::optional<QByteArray> StateFile::read() const
     return file.readAll();
 }
 
+void StateFile::markUndecodable(const QString &reason)
+{
+    m_undecodable = reason;
+}
+
 void StateFile::keepUndecodableAside()
 {
-    m_undecodable = false;
+    const QString reason = *std::exchange(m_undecodable, std::nullopt);
     const QString aside =
         m_path + QStringLiteral(".corrupt-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     if (QFile::rename(m_path, aside)) {
-        std::fprintf(stderr, "%s could not be read and was kept as %s\n", qPrintable(m_path), qPrintable(aside));
+        std::fprintf(stderr, "%s could not be read (%s) and was kept as %s\n", qPrintable(m_path), qPrintable(reason),
+                     qPrintable(aside));
     }
 }
 

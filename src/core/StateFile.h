@@ -18,7 +18,8 @@ public:
 
     // The whole file, or nothing when it is missing or unreadable.
     std::optional<QByteArray> read() const;
-    void markUndecodable() { m_undecodable = true; }
+    // The reason is told on stderr when the file is moved aside.
+    void markUndecodable(const QString &reason);
     bool write(const QByteArray &bytes, QString *error = nullptr);
 
     // Atomic replace with owner-only permissions, for any file that holds tokens.
@@ -28,5 +29,5 @@ private:
     void keepUndecodableAside();
 
     QString m_path;
-    bool m_undecodable = false;
+    std::optional<QString> m_undecodable;
 };

@@ -51,7 +51,7 @@ public:
     void clearLogs(const QUuid &id);
 
     // The instance's data directory: the storage location with the name appended as one path
-    // component, as a plain file-system path.
+    // component, as a plain file-system path. Empty for a name that fails the name rule.
     QString dataDirectoryPath(const HalvexInstance &instance) const;
     void createDataDirectory(const HalvexInstance &instance);
 

@@ -9,6 +9,7 @@
 #include "SystemColors.h"
 #include "Typography.h"
 #include "core/InstanceName.h"
+#include "core/InstancePort.h"
 #include "instances/InstanceManager.h"
 
 #include <QGroupBox>
@@ -128,7 +129,7 @@ bool AddEditInstanceView::isValid() const
     if (m_name->text().isEmpty() || m_authToken->text().isEmpty())
         return false;
     const std::optional<qint64> port = integerValue(m_port->text());
-    return port && *port >= 1 && *port <= 65535;
+    return port && InstancePort::isValid(*port);
 }
 
 void AddEditInstanceView::lowerCaseName()

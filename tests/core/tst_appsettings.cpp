@@ -2,6 +2,7 @@
 #include "core/AppPaths.h"
 #include "core/AppSettings.h"
 
+#include "RefusedValues.h"
 #include "TestJson.h"
 
 #include <QDir>
@@ -86,9 +87,6 @@ private slots:
         QTest::newRow("missing location rejects all")
             << json("{'binaryPath':'file:///opt/halvex','timezone':'UTC'}") << home << ""
             << "Europe/Vienna";
-        QTest::newRow("location not a URL rejects all")
-            << json("{'dataStorageLocation':'not a url','timezone':'UTC'}") << home << ""
-            << "Europe/Vienna";
         QTest::newRow("location a number rejects all")
             << json("{'dataStorageLocation':5,'timezone':'UTC'}") << home << ""
             << "Europe/Vienna";
@@ -115,6 +113,21 @@ private slots:
         QCOMPARE(settings.dataStorageLocation().toLocalFile(), location);
         QCOMPARE(settings.binaryPath().toLocalFile(), binary);
         QCOMPARE(settings.timezone(), timezone);
+    }
+
+    void refusedLocation_keepsTheOtherValues_data() { RefusedValues::addLocationRows(); }
+    void refusedLocation_keepsTheOtherValues()
+    {
+        QFETCH(QString, location);
+        writeSettings(QJsonDocument(QJsonObject{{"dataStorageLocation", location},
+                                                {"binaryPath", "file:///opt/halvex"},
+                                                {"timezone", "UTC"}})
+                          .toJson());
+        AppSettings settings(paths());
+        waitForLoad();
+        QCOMPARE(settings.dataStorageLocation(), AppSettings::defaultDataStorageLocation());
+        QCOMPARE(settings.binaryPath(), QUrl::fromLocalFile(QStringLiteral("/opt/halvex")));
+        QCOMPARE(settings.timezone(), QStringLiteral("UTC"));
     }
 
     void save_writesAllKeysWithNullBinaryAndEscapedSpaces()

@@ -4,13 +4,14 @@
 #include "instances/InstanceManager.h"
 
 #include "LogMessages.h"
-
+#include "RefusedValues.h"
 #include "TestJson.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -122,6 +123,23 @@ private slots:
         QCOMPARE(registryArray().size(), 1);
     }
 
+    // A record that could never start, or whose name would reach outside the storage location.
+    void refusedValue_failsTheRegistry_data() { RefusedValues::addRecordRows(); }
+    void refusedValue_failsTheRegistry()
+    {
+        QFETCH(QString, key);
+        QFETCH(QJsonValue, registryValue);
+        const QJsonObject good = named(QStringLiteral("orders")).toJson();
+        QJsonObject bad = named(QStringLiteral("billing"), 8081).toJson();
+        bad[key] = registryValue;
+        const QByteArray stored = QJsonDocument(QJsonArray{good, bad}).toJson(QJsonDocument::Compact);
+        writeRegistry(stored);
+        auto registry = manager();
+        QVERIFY(registry->instances().isEmpty());
+        registry->addInstance(named(QStringLiteral("fresh")));
+        QCOMPARE(QDir(paths().directory()).entryList({QStringLiteral("instances.json.corrupt-*")}).size(), 1);
+    }
+
     void update_replacesInPlaceAndIgnoresUnknownId()
     {
         auto registry = manager();
@@ -171,7 +189,7 @@ private slots:
         QCOMPARE(registryBytes(), QByteArray("[]"));
     }
 
-    void delete_refusesUnsafeNames_data()
+    void unsafeNames_buildNoPath_data()
     {
         QTest::addColumn<QString>("name");
         QTest::newRow("dot dot") << "..";
@@ -179,8 +197,9 @@ private slots:
         QTest::newRow("empty") << "";
         QTest::newRow("slash") << "keep/inner";
         QTest::newRow("absolute") << "/etc";
+        QTest::newRow("climbing out") << "../precious";
     }
-    void delete_refusesUnsafeNames()
+    void unsafeNames_buildNoPath()
     {
         QFETCH(QString, name);
         auto registry = manager();
@@ -189,6 +208,11 @@ private slots:
         QVERIFY(sibling.open(QIODevice::WriteOnly));
         sibling.close();
         HalvexInstance unsafe = named(name);
+        QCOMPARE(registry->dataDirectoryPath(unsafe), QString());
+        registry->createDataDirectory(unsafe);
+        QCOMPARE(logMessages(registry->logs(unsafe.id)),
+                 QStringList{QStringLiteral("⚠️ Warning: Could not create data directory: invalid instance name")});
+        QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("precious"))));
         registry->deleteInstance(unsafe);
         QVERIFY(QFileInfo(storage() + QStringLiteral("/keep/inner")).isDir());
         QVERIFY(QFileInfo::exists(m_dir->filePath(QStringLiteral("sibling.txt"))));
