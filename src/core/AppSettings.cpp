@@ -114,5 +114,12 @@ bool AppSettings::save()
          m_binaryPath.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(m_binaryPath.toString(QUrl::FullyEncoded))},
         {QStringLiteral("timezone"), m_timezone},
     };
-    return m_file.write(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    QString error;
+    if (m_file.write(QJsonDocument(object).toJson(QJsonDocument::Compact), &error)) {
+        m_saveFailure.clear();
+        return true;
+    }
+    if (std::exchange(m_saveFailure, error) != error)
+        emit saveFailed(error);
+    return false;
 }

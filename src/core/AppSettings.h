@@ -37,14 +37,16 @@ public:
     void setBinaryPath(const QUrl &path);
     void setTimezone(const QString &timezone);
 
-    // Writes all three values; failures are silent, as for every write of the application's own
-    // files. Returns whether the file was written.
+    // Writes all three values. Returns whether the file was written; a failure is announced by
+    // saveFailed, once until a save succeeds again.
     bool save();
 
     QString settingsFilePath() const { return m_file.path(); }
 
 signals:
     void changed();
+    // "Could not save settings.json: <reason>"
+    void saveFailed(const QString &message);
 
 private:
     struct Values
@@ -60,6 +62,7 @@ private:
     void applyStoredValues();
 
     StateFile m_file;
+    QString m_saveFailure; // of the last save, when it failed
     std::optional<Values> m_stored;
     QUrl m_dataStorageLocation;
     QUrl m_binaryPath;

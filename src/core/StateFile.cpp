@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "StateFile.h"
 
+#include "AppPaths.h"
+
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cstdio>
@@ -37,9 +40,15 @@ void StateFile::keepUndecodableAside()
 
 bool StateFile::write(const QByteArray &bytes, QString *error)
 {
+    AppPaths::createPrivateDirectory(QFileInfo(m_path).absolutePath());
     if (m_undecodable)
         keepUndecodableAside();
-    return writeAtomically(m_path, bytes, error);
+    QString reason;
+    if (writeAtomically(m_path, bytes, &reason))
+        return true;
+    if (error)
+        *error = QStringLiteral("Could not save %1: %2").arg(QFileInfo(m_path).fileName(), reason);
+    return false;
 }
 
 bool StateFile::writeAtomically(const QString &path, const QByteArray &bytes, QString *error)

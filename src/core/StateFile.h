@@ -20,6 +20,8 @@ public:
     std::optional<QByteArray> read() const;
     // The reason is told on stderr when the file is moved aside.
     void markUndecodable(const QString &reason);
+    // Creates the file's directory (mode 0700) again first if it has gone since the start. On
+    // failure, error holds a sentence for the user: "Could not save <name>: <reason>".
     bool write(const QByteArray &bytes, QString *error = nullptr);
 
     // Atomic replace with owner-only permissions, for any file that holds tokens.

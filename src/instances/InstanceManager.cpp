@@ -83,7 +83,14 @@ void InstanceManager::loadInstances()
 
 bool InstanceManager::saveInstances()
 {
-    return m_registry->write(m_encoder.encode(m_instances));
+    QString error;
+    if (m_registry->write(m_encoder.encode(m_instances), &error)) {
+        m_saveFailure.clear();
+        return true;
+    }
+    if (std::exchange(m_saveFailure, error) != error)
+        emit saveFailed(error);
+    return false;
 }
 
 void InstanceManager::addInstance(const HalvexInstance &instance)

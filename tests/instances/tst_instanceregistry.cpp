@@ -234,16 +234,32 @@ private slots:
         QVERIFY(QFileInfo::exists(outside + QStringLiteral("/precious")));
     }
 
-    void writeFailure_leavesMemoryIntact()
+    void writeFailure_leavesMemoryIntactAndIsReportedOnce()
     {
         auto registry = manager();
+        QSignalSpy failed(registry.get(), &InstanceManager::saveFailed);
         QVERIFY(QDir().mkpath(paths().registryFile())); // a directory in the way
         registry->addInstance(named(QStringLiteral("orders")));
         QCOMPARE(registry->instances().size(), 1);
         QVERIFY(!registry->saveInstances());
+        QCOMPARE(failed.size(), 1);
+        QVERIFY2(failed.at(0).at(0).toString().startsWith(QStringLiteral("Could not save instances.json: ")),
+                 qPrintable(failed.at(0).at(0).toString()));
         QDir(paths().registryFile()).removeRecursively();
         QVERIFY(registry->saveInstances());
         QCOMPARE(registryArray().size(), 1);
+    }
+
+    void stateDirectoryGone_createdAgainBeforeTheNextSave()
+    {
+        auto registry = manager();
+        const QString directory = m_dir->filePath(QStringLiteral("state"));
+        registry->addInstance(named(QStringLiteral("orders")));
+        QVERIFY(QDir(directory).removeRecursively());
+        registry->addInstance(named(QStringLiteral("billing"), 8081));
+        QCOMPARE(QFile::permissions(directory), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                    QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+        QCOMPARE(registryArray().size(), 2);
     }
 
     void dataDirectory_createsParentsAndRepeatsSuccess()
