@@ -17,6 +17,7 @@ AppSettings::AppSettings(const AppPaths &paths, QObject *parent)
     , m_dataStorageLocation(defaultDataStorageLocation())
     , m_timezone(defaultTimezone())
 {
+    m_file.removeStaleTemporaries();
     const auto bytes = m_file.read();
     if (!bytes)
         return;

@@ -4,11 +4,14 @@
 #include "AppPaths.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <cstdio>
+#include <unistd.h>
 
 StateFile::StateFile(QString path)
     : m_path(std::move(path))
@@ -49,6 +52,22 @@ bool StateFile::write(const QByteArray &bytes, QString *error)
     if (error)
         *error = QStringLiteral("Could not save %1: %2").arg(QFileInfo(m_path).fileName(), reason);
     return false;
+}
+
+void StateFile::removeStaleTemporaries() const
+{
+    const QFileInfo file(m_path);
+    // QSaveFile names its temporary file after the target, with six random letters.
+    const QRegularExpression temporary(QRegularExpression::anchoredPattern(QRegularExpression::escape(file.fileName()) +
+                                                                           QStringLiteral("\\.[A-Za-z]{6}")));
+    const QDateTime staleBefore = QDateTime::currentDateTimeUtc().addSecs(-60);
+    const QFileInfoList candidates = file.absoluteDir().entryInfoList({file.fileName() + QStringLiteral(".??????")},
+                                                                      QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo &candidate : candidates) {
+        if (temporary.match(candidate.fileName()).hasMatch() && candidate.ownerId() == ::geteuid() &&
+            candidate.lastModified() < staleBefore)
+            QFile::remove(candidate.absoluteFilePath());
+    }
 }
 
 bool StateFile::writeAtomically(const QString &path, const QByteArray &bytes, QString *error)

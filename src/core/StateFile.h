@@ -23,6 +23,10 @@ public:
     // Creates the file's directory (mode 0700) again first if it has gone since the start. On
     // failure, error holds a sentence for the user: "Could not save <name>: <reason>".
     bool write(const QByteArray &bytes, QString *error = nullptr);
+    // A write cut short (the process killed before its commit) leaves its temporary file,
+    // <name>.XXXXXX, next to the file for ever, tokens and all. Removes those of this user that
+    // have not changed for a minute: a newer one may be another process's write in progress.
+    void removeStaleTemporaries() const;
 
     // Atomic replace with owner-only permissions, for any file that holds tokens.
     static bool writeAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);

@@ -25,6 +25,7 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
     , m_registry(std::make_unique<StateFile>(registryFile))
     , m_hostNames(std::move(hostNames))
 {
+    m_registry->removeStaleTemporaries();
     loadInstances();
 }
 

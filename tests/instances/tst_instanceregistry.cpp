@@ -7,6 +7,7 @@
 #include "RefusedValues.h"
 #include "TestJson.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -138,6 +139,16 @@ private slots:
         QVERIFY(registry->instances().isEmpty());
         registry->addInstance(named(QStringLiteral("fresh")));
         QCOMPARE(QDir(paths().directory()).entryList({QStringLiteral("instances.json.corrupt-*")}).size(), 1);
+    }
+
+    void staleTemporary_removedAtStart()
+    {
+        QFile stray(paths().registryFile() + QStringLiteral(".XyZabc"));
+        QVERIFY(stray.open(QIODevice::WriteOnly));
+        QVERIFY(stray.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFile::FileModificationTime));
+        stray.close();
+        auto registry = manager();
+        QVERIFY(!stray.exists());
     }
 
     void update_replacesInPlaceAndIgnoresUnknownId()
