@@ -262,7 +262,9 @@ private slots:
     void exportThenImport_intoEmptyRegistry()
     {
         Workspace source(path("source"));
-        source.registry.addInstance(HalvexInstance::create("orders", "a/\"b\\\n\x01\t é", 8080));
+        // Escapes of every kind, and what the reader would drop or UTF-8 cannot hold.
+        const QString token = QChar(0xFEFF) + QStringLiteral("a/\"b\\\n\x01\t é") + QChar(0xD800);
+        source.registry.addInstance(HalvexInstance::create("orders", token, 8080));
         source.add("billing", 8081);
         HalvexInstance running = source.registry.instances().last();
         running.isRunning = true;
@@ -289,7 +291,9 @@ private slots:
         }
         AppSettings saved(target.paths);
         QTRY_COMPARE(saved.timezone(), "Asia/Tokyo");
-        QCOMPARE(InstanceManager(&saved, target.paths.registryFile()).instances().size(), 2);
+        const InstanceManager reloaded(&saved, target.paths.registryFile());
+        QCOMPARE(reloaded.instances().size(), 2);
+        QCOMPARE(reloaded.instances().first().authToken, token);
     }
 
     void import_anyVersion_createsDataDirectoriesUnderImportedLocation()
