@@ -7,6 +7,7 @@
 #include "core/StateFile.h"
 #include "instances/ExecutableProbe.h"
 #include "instances/InstanceProcess.h"
+#include "instances/LocalHostNames.h"
 #include "platform/Quarantine.h"
 
 #include <QDir>
@@ -16,12 +17,12 @@
 #include <cstdio>
 #include <filesystem>
 
-InstanceManager::InstanceManager(AppSettings *settings, const QString &registryFile,
-                                 std::optional<LocalHostNames> hostNames, QObject *parent)
+InstanceManager::InstanceManager(AppSettings *settings, const QString &registryFile, LocalHostNames *hostNames,
+                                 QObject *parent)
     : QObject(parent)
     , m_settings(settings)
     , m_registry(std::make_unique<StateFile>(registryFile))
-    , m_hostNames(std::move(hostNames))
+    , m_hostNames(hostNames)
 {
     m_registry->removeStaleTemporaries();
     loadInstances();

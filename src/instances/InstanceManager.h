@@ -3,7 +3,6 @@
 
 #include "core/HalvexInstance.h"
 #include "instances/InstanceLogs.h"
-#include "instances/LocalHostNames.h"
 #include "instances/RegistryEncoder.h"
 
 #include <QHash>
@@ -17,6 +16,7 @@
 
 class AppSettings;
 class InstanceProcess;
+class LocalHostNames;
 class StateFile;
 
 // The registry of instances and everything done to them: the list and its file, the logs, the
@@ -28,8 +28,8 @@ class InstanceManager : public QObject
 
 public:
     // Without hostNames the manager leaves the hosts file alone (tests that have none to give).
-    InstanceManager(AppSettings *settings, const QString &registryFile,
-                    std::optional<LocalHostNames> hostNames = std::nullopt, QObject *parent = nullptr);
+    InstanceManager(AppSettings *settings, const QString &registryFile, LocalHostNames *hostNames = nullptr,
+                    QObject *parent = nullptr);
     ~InstanceManager() override;
 
     const QList<HalvexInstance> &instances() const { return m_instances; }
@@ -88,7 +88,7 @@ private:
     std::unique_ptr<StateFile> m_registry;
     RegistryEncoder m_encoder;
     QString m_saveFailure; // of the last save, when it failed
-    std::optional<LocalHostNames> m_hostNames;
+    LocalHostNames *m_hostNames;
     QList<HalvexInstance> m_instances;
     InstanceLogs m_logs;
     // The server process of each instance started by this run, from its start until its exit.
