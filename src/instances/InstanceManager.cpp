@@ -93,7 +93,6 @@ void InstanceManager::loadInstances()
     m_instances = loaded;
     reindex();
     emit instancesReset();
-    emit instancesChanged();
 }
 
 bool InstanceManager::saveInstances()
@@ -122,7 +121,6 @@ void InstanceManager::addInstance(const HalvexInstance &instance)
     const QList<QUuid> ids = appendRecords({instance});
     const HalvexInstance added = m_instances.last();
     emit instancesAdded(ids);
-    emit instancesChanged();
     saveInstances();
     createDataDirectory(added);
 }
@@ -133,7 +131,6 @@ void InstanceManager::addInstances(const QList<HalvexInstance> &instances)
         return;
     const QList<QUuid> ids = appendRecords(instances);
     emit instancesAdded(ids);
-    emit instancesChanged();
     saveInstances();
     m_pendingDirectories += ids;
     if (!m_directoryTimer.isActive())
@@ -162,7 +159,6 @@ void InstanceManager::updateInstance(const HalvexInstance &instance)
     updated.updatedAt = ReferenceDate::now();
     m_instances[*found] = updated;
     emit instanceUpdated(instance.id);
-    emit instancesChanged();
     saveInstances();
 }
 
@@ -173,7 +169,6 @@ void InstanceManager::deleteInstance(const HalvexInstance &instance)
     if (m_instances.removeIf([&instance](const HalvexInstance &stored) { return stored.id == instance.id; }) > 0) {
         reindex();
         emit instanceRemoved(instance.id);
-        emit instancesChanged();
     }
     m_logs.remove(instance.id);
     emit logsChanged(instance.id);
@@ -309,7 +304,6 @@ void InstanceManager::setRunning(const QUuid &id, bool running)
                 qUtf8Printable(record.name));
     record.isRunning = running;
     emit runStateChanged(id, running);
-    emit instancesChanged();
     std::printf("%s Instance state updated: isRunning = %s\n", marker, running ? "true" : "false");
     std::fflush(stdout);
 }

@@ -87,8 +87,6 @@ signals:
     void runStateChanged(const QUuid &id, bool running);
     // The whole list was replaced by the records read from the registry file.
     void instancesReset();
-    // Any of the changes above.
-    void instancesChanged();
     // The log of this id changed: an entry was added, or the log was cleared or removed.
     void logsChanged(const QUuid &id);
 

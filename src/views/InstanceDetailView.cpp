@@ -46,8 +46,17 @@ InstanceDetailView::InstanceDetailView(const QUuid &instanceID, InstanceManager 
     m_stack->addWidget(notFound);
     m_stack->addWidget(buildContent());
 
-    connect(m_instanceManager, &InstanceManager::instancesChanged, this, &InstanceDetailView::refresh);
+    connect(m_instanceManager, &InstanceManager::instanceUpdated, this, &InstanceDetailView::refreshIfShown);
+    connect(m_instanceManager, &InstanceManager::runStateChanged, this, &InstanceDetailView::refreshIfShown);
+    connect(m_instanceManager, &InstanceManager::instanceRemoved, this, &InstanceDetailView::refreshIfShown);
+    connect(m_instanceManager, &InstanceManager::instancesReset, this, &InstanceDetailView::refresh);
     refresh();
+}
+
+void InstanceDetailView::refreshIfShown(const QUuid &id)
+{
+    if (id == m_instanceID)
+        refresh();
 }
 
 bool InstanceDetailView::showsNotFound() const

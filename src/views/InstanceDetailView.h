@@ -48,6 +48,7 @@ private:
     QWidget *buildLogArea();
     QLabel *addRow(QFormLayout *form, const QString &label);
     void refresh();
+    void refreshIfShown(const QUuid &id);
     void startOrStop();
 
     QUuid m_instanceID;

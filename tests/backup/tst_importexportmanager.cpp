@@ -346,7 +346,7 @@ private slots:
         Workspace workspace(path("a"));
         workspace.add("kept", 7000);
         const QByteArray registryBefore = readFile(workspace.paths.registryFile());
-        QSignalSpy registryChanged(&workspace.registry, &InstanceManager::instancesChanged);
+        QSignalSpy registryChanged(&workspace.registry, &InstanceManager::instancesAdded);
         const QByteArray valid = configuration({"orders:8080", "billing:8081"});
         QVERIFY(valid.contains(from));
 
