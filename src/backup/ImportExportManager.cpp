@@ -143,16 +143,19 @@ void ImportExportManager::applyImport(const ExportConfiguration &configuration, 
     m_settings->save();
 
     // Checked and added in one turn of the event loop: nothing can add a conflicting instance
-    // between the check and the addition.
+    // between the check and the addition. Added as one batch: one registry write and one change of
+    // the list, however many instances the file holds.
     ImportSelection selection(m_instances->instances());
+    QList<HalvexInstance> accepted;
     for (const HalvexInstance &incoming : configuration.instances) {
         if (!selection.accept(incoming))
             continue;
         HalvexInstance added = incoming;
         added.id = QUuid::createUuid();
         added.isRunning = false;
-        m_instances->addInstance(added);
+        accepted.append(added);
     }
+    m_instances->addInstances(accepted);
 
     setLastError(QString());
     if (completion)
