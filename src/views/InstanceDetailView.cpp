@@ -53,6 +53,15 @@ InstanceDetailView::InstanceDetailView(const QUuid &instanceID, InstanceManager 
     refresh();
 }
 
+void InstanceDetailView::setInstanceID(const QUuid &instanceID)
+{
+    if (instanceID == m_instanceID)
+        return;
+    m_instanceID = instanceID;
+    m_logs->setInstanceID(instanceID);
+    refresh();
+}
+
 void InstanceDetailView::refreshIfShown(const QUuid &id)
 {
     if (id == m_instanceID)

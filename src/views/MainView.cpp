@@ -188,10 +188,11 @@ void MainView::followListSelection()
 void MainView::updateDetail()
 {
     if (m_selectedID) {
-        if (!m_detailView || m_detailView->instanceID() != *m_selectedID) {
-            delete m_detailView;
+        if (!m_detailView) {
             m_detailView = new InstanceDetailView(*m_selectedID, m_context.instances, m_detailHolder);
             m_detailHolder->layout()->addWidget(m_detailView);
+        } else {
+            m_detailView->setInstanceID(*m_selectedID);
         }
         m_detail->setCurrentWidget(m_detailHolder);
     } else if (m_list->instanceModel()->rowCount() == 0) {

@@ -208,7 +208,7 @@ private slots:
         m_fixture = std::make_unique<ViewFixture>();
         const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"), 18080);
         m_fixture->add(QStringLiteral("sales"), 18082);
-        m_fixture->add(QStringLiteral("billing"), 18081);
+        const HalvexInstance billing = m_fixture->add(QStringLiteral("billing"), 18081);
         MainView view(m_fixture->context());
         QCOMPARE(view.instanceList()->model()->rowCount(), 3);
         QCOMPARE(labelText(view.detailContent()), QStringLiteral("Select an instance"));
@@ -217,6 +217,14 @@ private slots:
         QCOMPARE(view.selectedInstanceID(), orders.id);
         QCOMPARE(view.detailContent(), view.detailView());
         QCOMPARE(view.detailView()->instanceID(), orders.id);
+
+        // Another selection shows its record in the same pane.
+        InstanceDetailView *pane = view.detailView();
+        view.instanceList()->setCurrentIndex(row(view, 2));
+        QCOMPARE(view.detailView(), pane);
+        QCOMPARE(pane->instanceID(), billing.id);
+        QCOMPARE(pane->value(QStringLiteral("Port")), QStringLiteral("18081"));
+        view.instanceList()->setCurrentIndex(row(view, 0));
 
         m_fixture->prompter.answer(true);
         view.deleteInstance(orders.id);
