@@ -104,10 +104,9 @@ void InstanceRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
         painter->drawEllipse(QRectF(row.dot));
     }
     if (index != m_liveButtonRow) {
-        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : qApp->devicePixelRatio();
         QRect symbolRect(QPoint(), QSize(symbolSize, symbolSize));
         symbolRect.moveCenter(row.button.center());
-        painter->drawPixmap(symbolRect, symbol(running, ratio));
+        painter->drawPixmap(symbolRect, symbol(running, painter->device()->devicePixelRatioF()));
     }
     painter->restore();
 }

@@ -12,7 +12,6 @@
 class AddEditInstanceView;
 class EmptyStateView;
 class InstanceDetailView;
-class InstanceListModel;
 class InstanceListView;
 class QAction;
 class QLabel;
