@@ -2,7 +2,6 @@
 #include "core/AppPaths.h"
 #include "core/AppSettings.h"
 #include "instances/InstanceManager.h"
-#include "instances/InstanceProcess.h"
 
 #include "LogMessages.h"
 
@@ -119,7 +118,7 @@ private slots:
                          QStringLiteral("  HALVEX_PORT: 8080"), QStringLiteral("  HALVEX_TZ: UTC")}));
         QCOMPARE(log.at(10), QStringLiteral("✓ Instance 'env' started on port 8080"));
         QVERIFY(log.at(11).startsWith(QStringLiteral("Process ID: ")));
-        QCOMPARE(log.last(), QStringLiteral("Instance stopped"));
+        QVERIFY(log.contains(QStringLiteral("Instance stopped")));
     }
 
     void shortToken_echoedWhole()
@@ -155,7 +154,8 @@ private slots:
         QTRY_VERIFY(logged(instance, QStringLiteral("ignoring SIGTERM")));
         m_manager->stopInstance(current(instance));
         m_manager->stopInstance(current(instance));
-        QCOMPARE(messages(instance).count(QStringLiteral("Stopping instance 'stubborn'...")), 2);
+        // One request is enough; the second one is not sent again.
+        QCOMPARE(messages(instance).count(QStringLiteral("Stopping instance 'stubborn'...")), 1);
         // Still running: the flag only falls when the process has gone.
         QVERIFY(current(instance).isRunning);
         QVERIFY(m_manager->hasProcess(instance.id));
@@ -290,7 +290,7 @@ private slots:
         // Entries are trimmed chunks, and a chunk may end anywhere: compare without white space.
         // A flooding server's entries stay small enough that 1000 of them fit in bounded memory.
         for (const QString &entry : m_manager->logs(instance.id))
-            QVERIFY(entry.size() <= InstanceProcess::maximumChunk + 32);
+            QVERIFY(entry.size() <= 12 * 1024 + 32);
         QString output = messages(instance).join(QString());
         output.remove(u' ').remove(u'\n');
         QString expected;
