@@ -6,8 +6,11 @@
 #include "core/ReferenceDate.h"
 #include "core/StateFile.h"
 #include "instances/ExecutableProbe.h"
-#include "instances/InstanceProcess.h"
 #include "instances/LocalHostNames.h"
+#include "instances/ServerOutput.h"
+#include "instances/ServerSupervisor.h"
+#include "platform/PortHolder.h"
+#include "platform/PortProbe.h"
 #include "platform/Quarantine.h"
 
 #include <QDir>
@@ -32,12 +35,20 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
     , m_settings(settings)
     , m_registry(std::make_unique<StateFile>(registryFile))
     , m_hostNames(hostNames)
+    , m_outputDirectory(QFileInfo(registryFile).absolutePath() + QStringLiteral("/output"))
+    , m_runRecords(QFileInfo(registryFile).absolutePath() + QStringLiteral("/run"))
+    , m_output(new ServerOutput(this))
 {
     m_registry->removeStaleTemporaries();
     m_directoryTimer.setSingleShot(true);
     m_directoryTimer.setInterval(0);
     connect(&m_directoryTimer, &QTimer::timeout, this, &InstanceManager::createPendingDirectories);
+    connect(m_output, &ServerOutput::entries, this, [this](const QUuid &id, const QStringList &entries) {
+        for (const QString &entry : entries)
+            addLog(id, entry);
+    });
     loadInstances();
+    adoptSurvivingServers();
 }
 
 InstanceManager::~InstanceManager() = default;
@@ -171,8 +182,9 @@ void InstanceManager::updateInstance(const HalvexInstance &instance)
 
 void InstanceManager::deleteInstance(const HalvexInstance &instance)
 {
-    if (instance.isRunning)
-        stopInstance(instance);
+    // The live state decides: a server that started after the caller took its copy is stopped too.
+    if (const auto current = this->instance(instance.id))
+        stopInstance(*current);
     if (m_instances.removeIf([&instance](const HalvexInstance &stored) { return stored.id == instance.id; }) > 0) {
         reindex();
         emit instanceRemoved(instance.id);
@@ -236,10 +248,28 @@ QProcessEnvironment InstanceManager::serverEnvironment(const HalvexInstance &ins
     return environment;
 }
 
+bool InstanceManager::verifyPortIsFree(const HalvexInstance &instance)
+{
+    if (instance.port >= 1 && instance.port <= 65535 && PortProbe::isAvailable(static_cast<quint16>(instance.port)))
+        return true;
+    const auto holder = PortHolder::find(static_cast<quint16>(instance.port));
+    const QString who = holder ? QStringLiteral("%1 (PID %2)").arg(holder->program).arg(holder->pid)
+                               : QStringLiteral("another program");
+    addLog(instance.id, QStringLiteral("❌ Port %1 is already in use by %2").arg(instance.port).arg(who));
+    return false;
+}
+
+QString InstanceManager::outputFile(const QUuid &id) const
+{
+    return m_outputDirectory + u'/' + id.toString(QUuid::WithoutBraces) + QStringLiteral(".log");
+}
+
 void InstanceManager::startInstance(const HalvexInstance &instance)
 {
-    // A second process for one instance would orphan the first, so a start waits for the exit.
-    if (instance.isRunning || m_processes.contains(instance.id))
+    // One server per instance: a second one would find its port taken and leave the first
+    // unmanaged. The live state decides, not the caller's copy.
+    const auto current = this->instance(instance.id);
+    if (instance.isRunning || m_servers.contains(instance.id) || (current && current->isRunning))
         return;
     const QUuid id = instance.id;
     const QUrl binary = m_settings->binaryPath();
@@ -254,48 +284,138 @@ void InstanceManager::startInstance(const HalvexInstance &instance)
         addLog(id, QStringLiteral("Please download or select a valid binary in Settings."));
         return;
     }
-    if (!verifyExecutable(instance, path))
+    if (!verifyExecutable(instance, path) || !verifyPortIsFree(instance))
         return;
     createDataDirectory(instance);
 
-    auto *process = new InstanceProcess(path, serverEnvironment(instance), this);
-    m_processes.insert(id, process);
-    connect(process, &InstanceProcess::output, this, [this, id](const QString &text) { addLog(id, text); });
-    connect(process, &InstanceProcess::failedToStart, this, [this, id, process](const QString &reason) {
-        if (m_processes.value(id) == process)
-            m_processes.remove(id);
-        addLog(id, QStringLiteral("Failed to start instance: ") + reason);
+    const QProcessEnvironment environment = serverEnvironment(instance);
+    QDir().mkpath(m_outputDirectory);
+    QString error;
+    ServerProcess *process = ServerProcess::start(path, environment, outputFile(id), &error);
+    if (!process) {
+        addLog(id, QStringLiteral("Failed to start instance: ") + error);
+        return;
+    }
+    // Written before the start is reported: a crash from here on leaves a server that the next
+    // run can find.
+    if (const auto record = RunRecord::of(id, process->pid(), instance.port, outputFile(id)))
+        m_runRecords.write(*record);
+    supervise(instance, process);
+    m_output->follow(id, outputFile(id), false);
+    markInstanceRunning(id);
+    addLog(id, QStringLiteral("✓ Instance '") + instance.name + QStringLiteral("' started on port ") +
+                   QString::number(instance.port));
+    addLog(id, QStringLiteral("Process ID: ") + QString::number(process->pid()));
+    updateLocalDNS(instance, true);
+}
+
+ServerSupervisor *InstanceManager::supervise(const HalvexInstance &instance, ServerProcess *process)
+{
+    const QUuid id = instance.id;
+    auto *supervisor =
+        new ServerSupervisor(id, static_cast<quint16>(instance.port), process, m_output, m_stopDeadline, this);
+    m_servers.insert(id, supervisor);
+    m_lastRuns.remove(id);
+    connect(supervisor, &ServerSupervisor::ready, this, [this, id, supervisor] {
+        const auto current = this->instance(id);
+        addLog(id, QStringLiteral("✅ Instance '%1' is accepting connections on port %2")
+                       .arg(current ? current->name : QString())
+                       .arg(supervisor->port()));
+        emit runStateChanged(id);
     });
-    connect(process, &InstanceProcess::started, this, [this, instance, process] {
-        markInstanceRunning(instance.id);
-        addLog(instance.id, QStringLiteral("✓ Instance '") + instance.name + QStringLiteral("' started on port ") +
-                                QString::number(instance.port));
-        addLog(instance.id, QStringLiteral("Process ID: ") + QString::number(process->processId()));
-        updateLocalDNS(instance, true);
+    connect(supervisor, &ServerSupervisor::readinessOverdue, this, [this, id, supervisor] {
+        addLog(id, QStringLiteral("⚠️ Port %1 is not accepting connections after %2 seconds")
+                       .arg(supervisor->port())
+                       .arg(ServerSupervisor::readinessDeadline.count()));
     });
-    connect(process, &InstanceProcess::exited, this, [this, id, process] {
-        addLog(id, QStringLiteral("Instance stopped"));
-        markInstanceNotRunning(id);
-        if (m_processes.value(id) == process)
-            m_processes.remove(id);
+    connect(supervisor, &ServerSupervisor::stopOverdue, this, [this, id] {
+        addLog(id, QStringLiteral("⚠️ The server has not stopped %1 seconds after the request; Force Stop ends it")
+                       .arg(std::chrono::ceil<std::chrono::seconds>(m_stopDeadline).count()));
+        emit runStateChanged(id);
     });
-    process->start();
+    connect(supervisor, &ServerSupervisor::ended, this, [this, supervisor](const ServerExit &exit, bool duringStartup) {
+        serverEnded(supervisor, exit, duringStartup);
+    });
+    return supervisor;
+}
+
+void InstanceManager::serverEnded(ServerSupervisor *supervisor, const ServerExit &exit, bool duringStartup)
+{
+    const QUuid id = supervisor->id();
+    const bool stopRequested = supervisor->state() == ServerSupervisor::State::Stopping;
+    m_servers.remove(id);
+    supervisor->deleteLater();
+    m_runRecords.remove(id);
+    QFile::remove(outputFile(id));
+    m_lastRuns.insert(id, LastRun{exit, duringStartup, QDateTime::currentDateTime()});
+
+    addLog(id, QStringLiteral("Instance stopped"));
+    if (duringStartup)
+        addLog(id, QStringLiteral("❌ The server ended during start-up with ") + exit.describe());
+    else if (exit.kind == ServerExit::Kind::Unknown)
+        addLog(id, QStringLiteral("The server ended; its exit status is unknown (it was started by an earlier "
+                                  "session)"));
+    else
+        addLog(id, QStringLiteral("The server ended with ") + exit.describe());
+    markInstanceNotRunning(id);
+    // A server that ended on its own gives its host name back, as a stopped one does.
+    const auto current = instance(id);
+    if (!stopRequested && current)
+        updateLocalDNS(*current, false);
+}
+
+void InstanceManager::adoptSurvivingServers()
+{
+    for (const RunRecord &record : m_runRecords.readAll()) {
+        const auto owner = instance(record.id);
+        ServerProcess *process = record.isAlive() ? ServerProcess::adopt(record.pid) : nullptr;
+        if (!process) {
+            m_runRecords.remove(record.id);
+            QFile::remove(record.outputFile);
+            continue;
+        }
+        if (!owner || m_servers.contains(record.id)) {
+            // A server of an instance deleted meanwhile: nothing could ever stop it otherwise.
+            process->terminate();
+            delete process;
+            m_runRecords.remove(record.id);
+            continue;
+        }
+        HalvexInstance adopted = *owner;
+        adopted.port = record.port;
+        supervise(adopted, process);
+        m_output->follow(record.id, record.outputFile, true);
+        setRunning(record.id, true);
+        addLog(record.id, QStringLiteral("ℹ️ Instance '%1' was still running from an earlier session (PID %2); its "
+                                         "earlier output cannot be shown")
+                              .arg(owner->name)
+                              .arg(record.pid));
+    }
 }
 
 void InstanceManager::stopInstance(const HalvexInstance &instance)
 {
-    if (!instance.isRunning)
-        return;
-    const QPointer<InstanceProcess> process = m_processes.value(instance.id);
-    if (!process)
+    ServerSupervisor *server = m_servers.value(instance.id);
+    if (!server || server->state() == ServerSupervisor::State::Stopping)
         return;
     addLog(instance.id, QStringLiteral("Stopping instance '") + instance.name + QStringLiteral("'..."));
-    process->terminate();
+    server->stop();
     updateLocalDNS(instance, false);
+    emit runStateChanged(instance.id);
+}
+
+void InstanceManager::forceStopInstance(const QUuid &id)
+{
+    ServerSupervisor *server = m_servers.value(id);
+    if (!server || server->state() != ServerSupervisor::State::Stopping)
+        return;
+    addLog(id, QStringLiteral("Force stopping the server (SIGKILL)..."));
+    server->forceStop();
 }
 
 void InstanceManager::stopAllInstances()
 {
+    // In list order. The server of a deleted instance was asked to stop by the delete.
     const QList<HalvexInstance> snapshot = m_instances;
     for (const HalvexInstance &instance : snapshot)
         stopInstance(instance);
@@ -303,7 +423,47 @@ void InstanceManager::stopAllInstances()
 
 bool InstanceManager::hasProcess(const QUuid &id) const
 {
-    return !m_processes.value(id).isNull();
+    return m_servers.contains(id);
+}
+
+InstanceManager::RunState InstanceManager::runState(const QUuid &id) const
+{
+    const ServerSupervisor *server = m_servers.value(id);
+    if (!server)
+        return RunState::Stopped;
+    switch (server->state()) {
+    case ServerSupervisor::State::Starting:
+        return RunState::Starting;
+    case ServerSupervisor::State::Running:
+        return RunState::Running;
+    case ServerSupervisor::State::Stopping:
+        break;
+    }
+    return RunState::Stopping;
+}
+
+std::optional<qint64> InstanceManager::processId(const QUuid &id) const
+{
+    const ServerSupervisor *server = m_servers.value(id);
+    return server ? std::optional<qint64>(server->pid()) : std::nullopt;
+}
+
+std::optional<QDateTime> InstanceManager::runningSince(const QUuid &id) const
+{
+    const ServerSupervisor *server = m_servers.value(id);
+    return server ? std::optional<QDateTime>(server->since()) : std::nullopt;
+}
+
+bool InstanceManager::isStopOverdue(const QUuid &id) const
+{
+    const ServerSupervisor *server = m_servers.value(id);
+    return server && server->isStopOverdue();
+}
+
+std::optional<InstanceManager::LastRun> InstanceManager::lastRun(const QUuid &id) const
+{
+    const auto found = m_lastRuns.constFind(id);
+    return found == m_lastRuns.cend() ? std::nullopt : std::optional<LastRun>(*found);
 }
 
 void InstanceManager::setRunning(const QUuid &id, bool running)
@@ -316,7 +476,7 @@ void InstanceManager::setRunning(const QUuid &id, bool running)
     std::printf("%s Marking instance as %s: %s\n", marker, running ? "RUNNING" : "NOT RUNNING",
                 qUtf8Printable(record.name));
     record.isRunning = running;
-    emit runStateChanged(id, running);
+    emit runStateChanged(id);
     std::printf("%s Instance state updated: isRunning = %s\n", marker, running ? "true" : "false");
     std::fflush(stdout);
 }

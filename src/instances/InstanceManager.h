@@ -4,20 +4,24 @@
 #include "core/HalvexInstance.h"
 #include "instances/InstanceLogs.h"
 #include "instances/RegistryEncoder.h"
+#include "instances/RunRecords.h"
+#include "instances/ServerProcess.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QProcessEnvironment>
 #include <QTimer>
 #include <QUuid>
 
+#include <chrono>
 #include <optional>
 
 class AppSettings;
-class InstanceProcess;
 class LocalHostNames;
+class ServerOutput;
+class ServerSupervisor;
 class StateFile;
 
 // The registry of instances and everything done to them: the list and its file, the logs, the
@@ -28,7 +32,21 @@ class InstanceManager : public QObject
     Q_OBJECT
 
 public:
+    // The life of an instance's server as the window, the tray and the command line show it.
+    // Starting, Running and Stopping all count as running (isRunning).
+    enum class RunState { Stopped, Starting, Running, Stopping };
+
+    // How a server of this session ended.
+    struct LastRun
+    {
+        ServerExit exit;
+        bool duringStartup = false;
+        QDateTime endedAt;
+    };
+
     // Without hostNames the manager leaves the hosts file alone (tests that have none to give).
+    // Servers that an earlier run started and that still run are found through the run records
+    // beside the registry file, and managed again.
     InstanceManager(AppSettings *settings, const QString &registryFile, LocalHostNames *hostNames = nullptr,
                     QObject *parent = nullptr);
     ~InstanceManager() override;
@@ -62,17 +80,30 @@ public:
     // Checks the configured executable, logging what it finds, and starts it as a child process
     // with the instance's settings in its environment. Outcomes are reported in the log.
     void startInstance(const HalvexInstance &instance);
-    // Asks a running instance's process to end (SIGTERM); the record stays marked running until
-    // the process has exited.
+    // Asks a running instance's process to end (SIGTERM, never more); the record stays marked
+    // running until the process has exited.
     void stopInstance(const HalvexInstance &instance);
+    // Ends a server that did not stop when asked (SIGKILL). Only after the user confirmed it.
+    void forceStopInstance(const QUuid &id);
+    // How long a stop may take before Force Stop is offered; 10 seconds unless changed.
+    void setStopDeadline(std::chrono::milliseconds deadline) { m_stopDeadline = deadline; }
     // Stops every running instance without waiting; used when the application quits.
     void stopAllInstances();
     void markInstanceRunning(const QUuid &id);
     void markInstanceNotRunning(const QUuid &id);
     // Adds or removes "<name>.halvex.local" in the hosts file in the background.
     void updateLocalDNS(const HalvexInstance &instance, bool add);
-    // Whether a process of this run belongs to the instance (starting, running or stopping).
+    // Whether a server process belongs to the instance (starting, running or stopping).
     bool hasProcess(const QUuid &id) const;
+    RunState runState(const QUuid &id) const;
+    // The server's process id while it runs.
+    std::optional<qint64> processId(const QUuid &id) const;
+    // Since when this run of the application has seen the server run.
+    std::optional<QDateTime> runningSince(const QUuid &id) const;
+    // A stop was asked longer than the stop deadline ago and the server is still there.
+    bool isStopOverdue(const QUuid &id) const;
+    // How the instance's last server of this session ended.
+    std::optional<LastRun> lastRun(const QUuid &id) const;
 
 signals:
     // Records were appended to the end of the list, in this order: one by an add, all of a batch
@@ -82,14 +113,15 @@ signals:
     void instanceUpdated(const QUuid &id);
     // Every record with this id left the list.
     void instanceRemoved(const QUuid &id);
-    // The first record with this id was marked running or not running.
-    void runStateChanged(const QUuid &id, bool running);
     // The whole list was replaced by the records read from the registry file.
     void instancesReset();
     // The log of this id changed: an entry was added, or the log was cleared or removed.
     void logsChanged(const QUuid &id);
     // "Could not save instances.json: <reason>"
     void saveFailed(const QString &message);
+    // The server of this id started (the record is marked running), became ready, began stopping,
+    // overran its stop, or ended (the record is marked not running).
+    void runStateChanged(const QUuid &id);
 
 private:
     // Stamps the records with the current time, appends them and returns their ids.
@@ -100,8 +132,15 @@ private:
     void removeDataDirectory(const HalvexInstance &instance);
     // The launch's look at the executable; false when the launch must stop.
     bool verifyExecutable(const HalvexInstance &instance, const QString &path);
+    // Logs who holds the port when it is taken; false when the launch must stop.
+    bool verifyPortIsFree(const HalvexInstance &instance);
     QProcessEnvironment serverEnvironment(const HalvexInstance &instance);
     void setRunning(const QUuid &id, bool running);
+    ServerSupervisor *supervise(const HalvexInstance &instance, ServerProcess *process);
+    void serverEnded(ServerSupervisor *supervisor, const ServerExit &exit, bool duringStartup);
+    // Servers of an earlier run that still run are managed again; records of the others go.
+    void adoptSurvivingServers();
+    QString outputFile(const QUuid &id) const;
 
     AppSettings *m_settings;
     std::unique_ptr<StateFile> m_registry;
@@ -114,6 +153,12 @@ private:
     QList<QUuid> m_pendingDirectories;
     QTimer m_directoryTimer;
     InstanceLogs m_logs;
-    // The server process of each instance started by this run, from its start until its exit.
-    QHash<QUuid, QPointer<InstanceProcess>> m_processes;
+    QString m_outputDirectory;
+    RunRecords m_runRecords;
+    ServerOutput *m_output;
+    // The server of each instance from its start (or adoption) until its process has ended, also
+    // after the instance was deleted, so that a quit still reaches it.
+    QHash<QUuid, ServerSupervisor *> m_servers;
+    QHash<QUuid, LastRun> m_lastRuns;
+    std::chrono::milliseconds m_stopDeadline{std::chrono::seconds(10)};
 };

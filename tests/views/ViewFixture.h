@@ -15,6 +15,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <memory>
 
 // Real managers over a temporary directory, with scripted choosers and prompts, as the views get
@@ -44,7 +45,11 @@ public:
 
     ~ViewFixture()
     {
-        // No server may outlive its test; the process objects kill what is left.
+        // No server may outlive its test, and the managers leave servers running when they go.
+        for (const HalvexInstance &instance : instances->instances()) {
+            if (const auto pid = instances->processId(instance.id))
+                ::kill(static_cast<pid_t>(*pid), SIGKILL);
+        }
         importExport.reset();
         binary.reset();
         instances.reset();

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: MIT
+#include "RunRecords.h"
+
+#include "core/JsonFields.h"
+#include "core/StateFile.h"
+#include "platform/ProcessInfo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <sys/stat.h>
+
+namespace {
+
+const QString suffix = QStringLiteral(".json");
+
+std::optional<RunRecord> decode(const QByteArray &bytes)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(bytes);
+    if (!document.isObject())
+        return std::nullopt;
+    JsonFields fields(document.object());
+    RunRecord record;
+    record.id = fields.uuid(QStringLiteral("id"));
+    record.pid = fields.integer(QStringLiteral("pid"));
+    record.startTime = static_cast<quint64>(fields.integer(QStringLiteral("startTime")));
+    record.executable = fields.string(QStringLiteral("executable"));
+    record.port = fields.integer(QStringLiteral("port"));
+    record.outputFile = fields.string(QStringLiteral("outputFile"));
+    if (!fields.ok() || record.pid <= 0)
+        return std::nullopt;
+    return record;
+}
+
+} // namespace
+
+bool RunRecord::isAlive() const
+{
+    return ProcessInfo::startTime(pid) == startTime && ProcessInfo::executable(pid) == executable;
+}
+
+std::optional<RunRecord> RunRecord::of(const QUuid &id, qint64 pid, qint64 port, const QString &outputFile)
+{
+    const auto startTime = ProcessInfo::startTime(pid);
+    if (!startTime)
+        return std::nullopt;
+    return RunRecord{id, pid, *startTime, ProcessInfo::executable(pid), port, outputFile};
+}
+
+RunRecords::RunRecords(QString directory)
+    : m_directory(std::move(directory))
+{}
+
+QString RunRecords::path(const QUuid &id) const
+{
+    return m_directory + u'/' + id.toString(QUuid::WithoutBraces) + suffix;
+}
+
+bool RunRecords::write(const RunRecord &record, QString *error) const
+{
+    ::mkdir(QFile::encodeName(m_directory).constData(), 0700);
+    const QJsonObject object{
+        {QStringLiteral("id"), record.id.toString(QUuid::WithoutBraces)},
+        {QStringLiteral("pid"), record.pid},
+        {QStringLiteral("startTime"), static_cast<qint64>(record.startTime)},
+        {QStringLiteral("executable"), record.executable},
+        {QStringLiteral("port"), record.port},
+        {QStringLiteral("outputFile"), record.outputFile},
+    };
+    return StateFile::writeAtomically(path(record.id), QJsonDocument(object).toJson(QJsonDocument::Compact), error);
+}
+
+void RunRecords::remove(const QUuid &id) const
+{
+    QFile::remove(path(id));
+}
+
+QList<RunRecord> RunRecords::readAll() const
+{
+    QList<RunRecord> records;
+    const QFileInfoList files = QDir(m_directory).entryInfoList({u'*' + suffix}, QDir::Files);
+    for (const QFileInfo &file : files) {
+        QFile source(file.filePath());
+        const auto record = source.open(QIODevice::ReadOnly) ? decode(source.readAll()) : std::nullopt;
+        if (record && file.fileName() == record->id.toString(QUuid::WithoutBraces) + suffix)
+            records.append(*record);
+        else
+            QFile::remove(file.filePath());
+    }
+    return records;
+}

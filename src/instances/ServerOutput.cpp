@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+#include "ServerOutput.h"
+
+#include "ServerOutputReader.h"
+
+#include <QMutexLocker>
+#include <QThread>
+
+ServerOutput::ServerOutput(QObject *parent)
+    : QObject(parent)
+    , m_thread(new QThread(this))
+    , m_reader(new ServerOutputReader(this))
+{
+    m_thread->setObjectName(QStringLiteral("server output"));
+    m_reader->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_reader, &QObject::deleteLater);
+    m_thread->start();
+}
+
+ServerOutput::~ServerOutput()
+{
+    m_thread->quit();
+    m_thread->wait();
+}
+
+void ServerOutput::follow(const QUuid &id, const QString &path, bool fromEnd)
+{
+    QMetaObject::invokeMethod(m_reader, [reader = m_reader, id, path, fromEnd] { reader->follow(id, path, fromEnd); });
+}
+
+void ServerOutput::finish(const QUuid &id)
+{
+    QMetaObject::invokeMethod(m_reader, [reader = m_reader, id] { reader->finish(id); });
+}
+
+void ServerOutput::deposit(const QUuid &id, QStringList entries)
+{
+    QMutexLocker lock(&m_mutex);
+    auto waiting = m_waiting.find(id);
+    if (waiting == m_waiting.end()) {
+        waiting = m_waiting.insert(id, {});
+        m_waitingOrder.append(id);
+    }
+    *waiting += std::move(entries);
+    if (waiting->size() > maximumWaiting)
+        waiting->remove(0, waiting->size() - maximumWaiting);
+    if (!std::exchange(m_deliveryAsked, true))
+        QMetaObject::invokeMethod(this, &ServerOutput::deliver, Qt::QueuedConnection);
+}
+
+void ServerOutput::announceFinished(const QUuid &id)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, id] {
+            // Everything read before the end is handed over before the end is told.
+            deliver();
+            emit finished(id);
+        },
+        Qt::QueuedConnection);
+}
+
+void ServerOutput::deliver()
+{
+    QHash<QUuid, QStringList> waiting;
+    QList<QUuid> order;
+    {
+        QMutexLocker lock(&m_mutex);
+        waiting.swap(m_waiting);
+        order.swap(m_waitingOrder);
+        m_deliveryAsked = false;
+    }
+    for (const QUuid &id : std::as_const(order))
+        emit entries(id, waiting.value(id));
+}

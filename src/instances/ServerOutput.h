@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QHash>
+#include <QMutex>
+#include <QObject>
+#include <QStringList>
+#include <QUuid>
+
+class QThread;
+class ServerOutputReader;
+
+// Follows the files that servers write their output to and hands their entries to the GUI thread.
+// The files are read on a thread of their own, so a busy window never slows a server down; what
+// waits for the window is bounded to one log's worth of entries per server.
+class ServerOutput final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // At most this many entries wait per server: the log keeps no more.
+    static constexpr qsizetype maximumWaiting = 1000;
+
+    explicit ServerOutput(QObject *parent = nullptr);
+    ~ServerOutput() override;
+
+    // Starts following the file; with fromEnd, what it holds already is skipped (the output of a
+    // server found running from an earlier session, which this run never saw).
+    void follow(const QUuid &id, const QString &path, bool fromEnd);
+    // Reads what is left of the file, hands it over, then reports finished(id) and lets go of it.
+    void finish(const QUuid &id);
+
+signals:
+    // New entries of one server, oldest first.
+    void entries(const QUuid &id, const QStringList &entries);
+    // Every entry of the server has been handed over.
+    void finished(const QUuid &id);
+
+private:
+    friend class ServerOutputReader;
+    // Called on the reader's thread.
+    void deposit(const QUuid &id, QStringList entries);
+    void announceFinished(const QUuid &id);
+    // On the GUI thread.
+    void deliver();
+
+    QThread *m_thread;
+    ServerOutputReader *m_reader;
+    QMutex m_mutex;
+    QHash<QUuid, QStringList> m_waiting;
+    QList<QUuid> m_waitingOrder;
+    bool m_deliveryAsked = false;
+};

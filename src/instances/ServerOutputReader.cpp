@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: MIT
+#include "ServerOutputReader.h"
+
+#include "ServerOutput.h"
+
+#include <QFile>
+#include <QSet>
+#include <QSocketNotifier>
+#include <QThread>
+
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+namespace {
+
+// Output is read in chunks of at most this many bytes; each chunk becomes one log entry.
+constexpr qint64 maximumChunk = 12 * 1024;
+// Read output is given back to the file system in steps of this size, so a server that floods
+// its output for hours does not fill the disk.
+constexpr qint64 releaseStep = 1024 * 1024;
+
+} // namespace
+
+ServerOutputReader::ServerOutputReader(ServerOutput *output)
+    : m_output(output)
+{}
+
+ServerOutputReader::~ServerOutputReader()
+{
+    for (File &file : m_files)
+        close(file);
+    if (m_inotify >= 0)
+        ::close(m_inotify);
+}
+
+void ServerOutputReader::start()
+{
+    if (m_inotify >= 0)
+        return;
+    m_inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    m_notifier = new QSocketNotifier(m_inotify, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &ServerOutputReader::readEvents);
+}
+
+void ServerOutputReader::follow(const QUuid &id, const QString &path, bool fromEnd)
+{
+    start();
+    if (auto existing = m_files.find(id); existing != m_files.end()) {
+        close(*existing);
+        m_files.erase(existing);
+    }
+    const QByteArray native = QFile::encodeName(path);
+    File file;
+    file.descriptor = ::open(native.constData(), O_RDWR | O_CLOEXEC);
+    if (file.descriptor < 0)
+        return;
+    file.watch = ::inotify_add_watch(m_inotify, native.constData(), IN_MODIFY);
+    if (fromEnd) {
+        file.offset = ::lseek(file.descriptor, 0, SEEK_END);
+        file.released = 0;
+    }
+    m_watches.insert(file.watch, id);
+    readAvailable(id, m_files.insert(id, std::move(file)).value());
+}
+
+void ServerOutputReader::finish(const QUuid &id)
+{
+    if (auto found = m_files.find(id); found != m_files.end()) {
+        readAvailable(id, *found);
+        close(*found);
+        m_files.erase(found);
+    }
+    m_output->announceFinished(id);
+}
+
+void ServerOutputReader::readEvents()
+{
+    alignas(inotify_event) char buffer[4096];
+    QSet<QUuid> changed;
+    for (;;) {
+        const ssize_t length = ::read(m_inotify, buffer, sizeof buffer);
+        if (length <= 0)
+            break;
+        for (ssize_t at = 0; at < length;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+            changed.insert(m_watches.value(event->wd));
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    for (const QUuid &id : std::as_const(changed)) {
+        if (auto found = m_files.find(id); found != m_files.end())
+            readAvailable(id, *found);
+    }
+}
+
+void ServerOutputReader::readAvailable(const QUuid &id, File &file)
+{
+    QStringList entries;
+    QByteArray chunk(maximumChunk, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t length = ::pread(file.descriptor, chunk.data(), maximumChunk, file.offset);
+        if (length <= 0)
+            break;
+        file.offset += length;
+        if (auto text = file.decoder.decode(QByteArray(chunk.constData(), length)))
+            entries.append(std::move(*text).trimmed());
+        // A server faster than the log can show: only the newest entries are kept.
+        if (entries.size() > 2 * ServerOutput::maximumWaiting)
+            entries.remove(0, entries.size() - ServerOutput::maximumWaiting);
+    }
+    if (file.offset - file.released >= releaseStep) {
+        const qint64 upTo = file.offset / releaseStep * releaseStep;
+        // The read part becomes a hole: the server keeps appending at the end, the disk forgets
+        // the beginning. A file system without holes keeps the file whole.
+        ::fallocate(file.descriptor, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, 0, upTo);
+        file.released = upTo;
+    }
+    if (!entries.isEmpty())
+        m_output->deposit(id, std::move(entries));
+}
+
+void ServerOutputReader::close(File &file)
+{
+    if (file.watch >= 0)
+        ::inotify_rm_watch(m_inotify, file.watch);
+    m_watches.remove(file.watch);
+    if (file.descriptor >= 0)
+        ::close(file.descriptor);
+    file.descriptor = -1;
+}

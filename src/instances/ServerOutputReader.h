@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "instances/Utf8ChunkDecoder.h"
+
+#include <QHash>
+#include <QObject>
+#include <QUuid>
+
+class QSocketNotifier;
+class QTimer;
+class ServerOutput;
+
+// The reading side of ServerOutput, living on its thread: one open file per server, watched with
+// inotify, read to its end whenever it grows, its read part given back to the file system.
+class ServerOutputReader final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ServerOutputReader(ServerOutput *output);
+    ~ServerOutputReader() override;
+
+    // Both run on the reader's thread.
+    void follow(const QUuid &id, const QString &path, bool fromEnd);
+    void finish(const QUuid &id);
+
+private:
+    struct File
+    {
+        int descriptor = -1;
+        int watch = -1;
+        qint64 offset = 0;
+        qint64 released = 0;
+        Utf8ChunkDecoder decoder;
+    };
+
+    void start();
+    void readEvents();
+    void readAvailable(const QUuid &id, File &file);
+    void close(File &file);
+
+    ServerOutput *m_output;
+    int m_inotify = -1;
+    QSocketNotifier *m_notifier = nullptr;
+    QHash<QUuid, File> m_files;
+    QHash<int, QUuid> m_watches;
+};
