@@ -24,6 +24,10 @@ InstanceProcess::InstanceProcess(const QString &program, const QProcessEnvironme
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->setInputChannelMode(QProcess::ForwardedInputChannel);
 
+    m_partialLineTimer.setSingleShot(true);
+    m_partialLineTimer.setInterval(partialLineWait);
+    connect(&m_partialLineTimer, &QTimer::timeout, this, &InstanceProcess::flushPartialLine);
+
     connect(m_process, &QProcess::started, this, &InstanceProcess::started);
     connect(m_process, &QProcess::readyReadStandardOutput, this, &InstanceProcess::readOutput);
     connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
@@ -36,6 +40,7 @@ InstanceProcess::InstanceProcess(const QString &program, const QProcessEnvironme
     connect(m_process, &QProcess::finished, this, [this] {
         // Output can still be waiting in the buffer when the exit is reported.
         readOutput();
+        flushPartialLine();
         emit exited();
         deleteLater();
     });
@@ -53,9 +58,23 @@ void InstanceProcess::terminate()
 
 void InstanceProcess::readOutput()
 {
+    bool newLine = false;
     while (m_process->bytesAvailable() > 0) {
-        const QByteArray chunk = m_process->read(maximumChunk);
-        if (auto text = m_decoder.decode(chunk))
-            emit output(std::move(*text).trimmed()); // trims in place, without a copy
+        for (const QString &entry : m_splitter.feed(m_process->read(maximumChunk))) {
+            emit output(entry);
+            newLine = true;
+        }
     }
+    // The wait is for one line: text that only makes the held line longer does not extend it.
+    if (!m_splitter.holdsText())
+        m_partialLineTimer.stop();
+    else if (newLine || !m_partialLineTimer.isActive())
+        m_partialLineTimer.start();
+}
+
+void InstanceProcess::flushPartialLine()
+{
+    m_partialLineTimer.stop();
+    if (const auto entry = m_splitter.flush())
+        emit output(*entry);
 }
