@@ -105,12 +105,16 @@ QString InstanceLogs::timeStamp()
     return m_stamp;
 }
 
-void InstanceLogs::add(const QUuid &id, const QString &message)
+InstanceLogs::Appended InstanceLogs::add(const QUuid &id, const QString &message)
 {
     QStringList &entries = m_entries[id];
-    entries.append(u'[' + timeStamp() + QStringLiteral("] ") + message);
-    if (entries.size() > capacity)
-        entries.remove(0, entries.size() - capacity);
+    Appended appended{u'[' + timeStamp() + QStringLiteral("] ") + message, 0};
+    entries.append(appended.entry);
+    if (entries.size() > capacity) {
+        appended.dropped = entries.size() - capacity;
+        entries.remove(0, appended.dropped);
+    }
+    return appended;
 }
 
 void InstanceLogs::clear(const QUuid &id)

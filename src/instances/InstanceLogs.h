@@ -13,11 +13,18 @@ class InstanceLogs
 public:
     static constexpr qsizetype capacity = 1000;
 
+    struct Appended
+    {
+        QString entry;
+        // How many of the oldest entries went to keep the log within its capacity.
+        qsizetype dropped = 0;
+    };
+
     // Time stamps follow the default locale at construction (the system's unless set otherwise).
     InstanceLogs();
 
     // Appends "[" + local time in the locale's medium time style + "] " + message.
-    void add(const QUuid &id, const QString &message);
+    Appended add(const QUuid &id, const QString &message);
     // Leaves an empty list for the id, also when it had none.
     void clear(const QUuid &id);
     void remove(const QUuid &id);

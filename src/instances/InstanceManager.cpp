@@ -108,7 +108,7 @@ void InstanceManager::deleteInstance(const HalvexInstance &instance)
     m_instances.removeIf([&instance](const HalvexInstance &stored) { return stored.id == instance.id; });
     emit instancesChanged();
     m_logs.remove(instance.id);
-    emit logsChanged(instance.id);
+    emit logCleared(instance.id);
     saveInstances();
     removeDataDirectory(instance);
 }
@@ -286,14 +286,14 @@ void InstanceManager::updateLocalDNS(const HalvexInstance &instance, bool add)
 
 void InstanceManager::addLog(const QUuid &id, const QString &message)
 {
-    m_logs.add(id, message);
-    emit logsChanged(id);
+    const InstanceLogs::Appended appended = m_logs.add(id, message);
+    emit logAppended(id, appended.entry, appended.dropped);
 }
 
 void InstanceManager::clearLogs(const QUuid &id)
 {
     m_logs.clear(id);
-    emit logsChanged(id);
+    emit logCleared(id);
 }
 
 QString InstanceManager::dataDirectoryPath(const HalvexInstance &instance) const

@@ -73,8 +73,11 @@ public:
 signals:
     // The list changed: a record was added, updated, removed or marked running/not running.
     void instancesChanged();
-    // The log of this id changed: an entry was added, or the log was cleared or removed.
-    void logsChanged(const QUuid &id);
+    // An entry was appended to the log of id; to keep the log within its capacity, dropped of its
+    // oldest entries went first.
+    void logAppended(const QUuid &id, const QString &entry, qsizetype dropped);
+    // The log of id was emptied by clearLogs() or removed with its instance.
+    void logCleared(const QUuid &id);
 
 private:
     void removeDataDirectory(const HalvexInstance &instance);

@@ -105,9 +105,11 @@ private slots:
         InstanceLogs logs;
         const QUuid id = QUuid::createUuid();
         for (int i = 0; i < 1000; ++i)
-            logs.add(id, QString::number(i));
+            QCOMPARE(logs.add(id, QString::number(i)).dropped, 0);
         QCOMPARE(logs.entries(id).size(), 1000);
-        logs.add(id, QStringLiteral("new"));
+        const InstanceLogs::Appended appended = logs.add(id, QStringLiteral("new"));
+        QCOMPARE(appended.dropped, 1);
+        QCOMPARE(appended.entry, logs.entries(id).constLast());
         const QStringList entries = logs.entries(id);
         QCOMPARE(entries.size(), 1000);
         QVERIFY(entries.first().endsWith(QStringLiteral("] 1")));
