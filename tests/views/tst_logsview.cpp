@@ -4,10 +4,13 @@
 #include "views/LogEntryDelegate.h"
 #include "views/LogListModel.h"
 #include "views/LogsView.h"
+#include "views/TextColumns.h"
+#include "views/Typography.h"
 
 #include <QAbstractItemModelTester>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QListView>
 #include <QScrollBar>
@@ -105,6 +108,33 @@ private slots:
         const QRect longRow = view->list()->visualRect(view->model()->index(1));
         QVERIFY(longRow.height() > shortRow.height());
         QVERIFY(shortRow.height() >= QFontMetrics(view->list()->font()).height() / 2 + 2 * 2);
+    }
+
+    void rowHeight_countsCellsNotCharacters_data()
+    {
+        // A unit of text and the cells it takes; repeated to fill a little more than one row.
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<int>("cells");
+        QTest::newRow("wide characters") << "日" << 2;
+        QTest::newRow("tab-separated fields") << "\tx" << TextColumns::tabWidth;
+    }
+    void rowHeight_countsCellsNotCharacters()
+    {
+        QFETCH(QString, unit);
+        QFETCH(int, cells);
+        // The text under test starts a line of its own, after the time stamp's.
+        m_fixture->instances->addLog(m_id, QStringLiteral("three\nrows\ntall"));
+        auto view = shownView();
+        QVERIFY(view);
+        const qreal cell = QFontMetricsF(Typography::monospacedCaption()).horizontalAdvance(u'M');
+        const int width = view->list()->viewport()->width() - 2 * LogEntryDelegate::horizontalInset;
+        const auto columns = static_cast<int>(width / cell);
+        m_fixture->instances->addLog(m_id, QStringLiteral("two rows\n") + unit.repeated(columns / cells + 1));
+        m_fixture->instances->addLog(m_id, QStringLiteral("one row\n") + QString(columns, u'x'));
+        QTRY_COMPARE(view->model()->rowCount(), 3);
+        const auto height = [&](int row) { return view->list()->visualRect(view->model()->index(row)).height(); };
+        QCOMPARE(height(1), height(0));
+        QVERIFY(height(2) < height(0));
     }
 
     void firstShow_startsAtTheOldestEntry()
