@@ -4,9 +4,22 @@
 QStringList LogEntrySplitter::feed(const QByteArray &chunk)
 {
     QStringList entries;
-    const auto text = m_decoder.decode(chunk);
+    auto text = m_decoder.decode(chunk);
     if (!text)
         return entries;
+    if (m_pending.size() + text->size() <= maximumEntry) {
+        // The common case, in which a flood's chunk is copied at most once.
+        const qsizetype end = text->lastIndexOf(u'\n') + 1;
+        if (end == 0) {
+            m_pending += *text;
+            return entries;
+        }
+        QString rest = text->sliced(end);
+        text->truncate(end);
+        add(m_pending.isEmpty() ? std::move(*text) : m_pending + *text, true, entries);
+        m_pending = std::move(rest);
+        return entries;
+    }
     m_pending += *text;
     while (m_pending.size() > maximumEntry) {
         qsizetype length = m_pending.lastIndexOf(u'\n', maximumEntry - 1) + 1;
@@ -33,8 +46,14 @@ std::optional<QString> LogEntrySplitter::flush()
 void LogEntrySplitter::take(qsizetype length, QStringList &entries)
 {
     const bool lineEnds = m_pending.at(length - 1) == u'\n';
-    QString entry = m_pending.left(length).trimmed();
+    QString piece = m_pending.left(length);
     m_pending.remove(0, length);
+    add(std::move(piece), lineEnds, entries);
+}
+
+void LogEntrySplitter::add(QString piece, bool lineEnds, QStringList &entries)
+{
+    QString entry = std::move(piece).trimmed(); // trims in place, without a copy
     if (!entry.isEmpty() || !m_midLine)
         entries.append(std::move(entry));
     m_midLine = !lineEnds;

@@ -30,7 +30,9 @@ public:
     bool holdsText() const { return !m_pending.isEmpty(); }
 
 private:
+    // Cuts the first length characters of the held text off as an entry.
     void take(qsizetype length, QStringList &entries);
+    void add(QString piece, bool lineEnds, QStringList &entries);
 
     Utf8ChunkDecoder m_decoder;
     QString m_pending;
