@@ -8,7 +8,8 @@
 
 namespace {
 
-// Characters of East Asian width W or F, and emoji shown as pictures: two cells each.
+// Characters of East Asian width W or F, emoji shown as pictures, and the regional indicators that
+// pair into flags: two cells each.
 struct Range
 {
     char32_t first;
@@ -65,16 +66,9 @@ qsizetype plainRowCount(QStringView line, int columns)
     return std::max<qsizetype>(1, (line.size() + columns - 1) / columns);
 }
 
-} // namespace
-
-TextColumns::TextColumns(int columns)
-    : m_columns(std::max(1, columns))
-{}
-
-int TextColumns::cellWidth(char32_t character)
+// Cells a grapheme takes by the character it starts with: 0, 1 or 2.
+int cellWidth(char32_t character)
 {
-    if (character == u'\t')
-        return 1; // on its own; laid out, it reaches the next tab stop
     switch (QChar::category(character)) {
     case QChar::Other_Control:
     case QChar::Other_Format:
@@ -88,6 +82,12 @@ int TextColumns::cellWidth(char32_t character)
                                         [](char32_t c, const Range &r) { return c < r.first; });
     return range != std::begin(wideRanges) && character <= std::prev(range)->last ? 2 : 1;
 }
+
+} // namespace
+
+TextColumns::TextColumns(int columns)
+    : m_columns(std::max(1, columns))
+{}
 
 qsizetype TextColumns::rowCount(QStringView text) const
 {

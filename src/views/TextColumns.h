@@ -24,9 +24,6 @@ public:
     // The rows of one line as they are drawn: tabs expanded to spaces, control characters left out.
     QStringList rows(QStringView line) const;
 
-    // Cells a character takes at the start of a grapheme: 0, 1 or 2.
-    static int cellWidth(char32_t character);
-
 private:
     qsizetype layOut(QStringView line, QStringList *rows) const;
 
