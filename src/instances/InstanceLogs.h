@@ -13,8 +13,18 @@ class InstanceLogs
 public:
     static constexpr qsizetype capacity = 1000;
 
+    struct Appended
+    {
+        QString entry;
+        // How many of the oldest entries went to keep the log within its capacity.
+        qsizetype dropped = 0;
+    };
+
+    // Time stamps follow the default locale at construction (the system's unless set otherwise).
+    InstanceLogs();
+
     // Appends "[" + local time in the locale's medium time style + "] " + message.
-    void add(const QUuid &id, const QString &message);
+    Appended add(const QUuid &id, const QString &message);
     // Leaves an empty list for the id, also when it had none.
     void clear(const QUuid &id);
     void remove(const QUuid &id);
@@ -26,6 +36,8 @@ public:
 private:
     QString timeStamp();
 
+    QLocale m_locale;
+    QString m_timeFormat;
     QHash<QUuid, QStringList> m_entries;
     // Rendering the clock through the locale costs more than the rest of an entry; a server that
     // floods its log writes thousands of entries in the same second.
@@ -34,5 +46,5 @@ private:
 };
 
 // The locale's medium time style: hours, minutes and seconds, 12- or 24-hour as the locale has
-// it, without a date or a zone (14:03:27, 2:03:27 PM).
+// it, without a date or a zone (14:03:27, 2:03:27 PM), as a QLocale time format.
 QString mediumTimeFormat(const QLocale &locale);

@@ -190,7 +190,7 @@ void InstanceManager::deleteInstance(const HalvexInstance &instance)
         emit instanceRemoved(instance.id);
     }
     m_logs.remove(instance.id);
-    emit logsChanged(instance.id);
+    emit logCleared(instance.id);
     saveInstances();
     removeDataDirectory(instance);
 }
@@ -522,14 +522,14 @@ void InstanceManager::updateLocalDNS(const HalvexInstance &instance, bool add)
 
 void InstanceManager::addLog(const QUuid &id, const QString &message)
 {
-    m_logs.add(id, message);
-    emit logsChanged(id);
+    const InstanceLogs::Appended appended = m_logs.add(id, message);
+    emit logAppended(id, appended.entry, appended.dropped);
 }
 
 void InstanceManager::clearLogs(const QUuid &id)
 {
     m_logs.clear(id);
-    emit logsChanged(id);
+    emit logCleared(id);
 }
 
 QString InstanceManager::dataDirectoryPath(const HalvexInstance &instance) const

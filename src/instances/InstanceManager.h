@@ -115,8 +115,11 @@ signals:
     void instanceRemoved(const QUuid &id);
     // The whole list was replaced by the records read from the registry file.
     void instancesReset();
-    // The log of this id changed: an entry was added, or the log was cleared or removed.
-    void logsChanged(const QUuid &id);
+    // An entry was appended to the log of id; to keep the log within its capacity, dropped of its
+    // oldest entries went first.
+    void logAppended(const QUuid &id, const QString &entry, qsizetype dropped);
+    // The log of id was emptied by clearLogs() or removed with its instance.
+    void logCleared(const QUuid &id);
     // "Could not save instances.json: <reason>"
     void saveFailed(const QString &message);
     // The server of this id started (the record is marked running), became ready, began stopping,

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <chrono>
+
 class QThread;
 class ServerOutputReader;
 
@@ -20,6 +22,11 @@ class ServerOutput final : public QObject
 public:
     // At most this many entries wait per server: the log keeps no more.
     static constexpr qsizetype maximumWaiting = 1000;
+    // Output is read in chunks of at most this many bytes, and the complete lines of a chunk make
+    // one entry: 1000 entries of a flooding server stay within about 24 MB.
+    static constexpr qint64 maximumChunk = 12 * 1024;
+    // How long the start of a line may wait for its end before it is logged as it is.
+    static constexpr std::chrono::milliseconds partialLineWait{100};
 
     explicit ServerOutput(QObject *parent = nullptr);
     ~ServerOutput() override;

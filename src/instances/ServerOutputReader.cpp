@@ -14,8 +14,6 @@
 
 namespace {
 
-// Output is read in chunks of at most this many bytes; each chunk becomes one log entry.
-constexpr qint64 maximumChunk = 12 * 1024;
 // Read output is given back to the file system in steps of this size, so a server that floods
 // its output for hours does not fill the disk.
 constexpr qint64 releaseStep = 1024 * 1024;
@@ -24,7 +22,11 @@ constexpr qint64 releaseStep = 1024 * 1024;
 
 ServerOutputReader::ServerOutputReader(ServerOutput *output)
     : m_output(output)
-{}
+    , m_partialLines(this)
+{
+    m_partialLines.setSingleShot(true);
+    connect(&m_partialLines, &QTimer::timeout, this, &ServerOutputReader::flushWaitingLines);
+}
 
 ServerOutputReader::~ServerOutputReader()
 {
@@ -68,6 +70,9 @@ void ServerOutputReader::finish(const QUuid &id)
 {
     if (auto found = m_files.find(id); found != m_files.end()) {
         readAvailable(id, *found);
+        // The server has ended: the start of a line will get no end any more.
+        if (const auto entry = found->splitter.flush())
+            m_output->deposit(id, {*entry});
         close(*found);
         m_files.erase(found);
     }
@@ -97,18 +102,24 @@ void ServerOutputReader::readEvents()
 void ServerOutputReader::readAvailable(const QUuid &id, File &file)
 {
     QStringList entries;
-    QByteArray chunk(maximumChunk, Qt::Uninitialized);
+    QByteArray chunk(ServerOutput::maximumChunk, Qt::Uninitialized);
     for (;;) {
-        const ssize_t length = ::pread(file.descriptor, chunk.data(), maximumChunk, file.offset);
+        const ssize_t length = ::pread(file.descriptor, chunk.data(), ServerOutput::maximumChunk, file.offset);
         if (length <= 0)
             break;
         file.offset += length;
-        if (auto text = file.decoder.decode(QByteArray(chunk.constData(), length)))
-            entries.append(std::move(*text).trimmed());
+        entries += file.splitter.feed(QByteArray(chunk.constData(), length));
         // A server faster than the log can show: only the newest entries are kept.
         if (entries.size() > 2 * ServerOutput::maximumWaiting)
             entries.remove(0, entries.size() - ServerOutput::maximumWaiting);
     }
+    // The wait is for one line: text that only makes the waiting line longer does not extend it.
+    if (!file.splitter.holdsText())
+        file.heldSince.reset();
+    else if (!entries.isEmpty() || !file.heldSince)
+        file.heldSince = std::chrono::steady_clock::now();
+    if (file.splitter.holdsText() && !m_partialLines.isActive())
+        m_partialLines.start(ServerOutput::partialLineWait);
     if (file.offset - file.released >= releaseStep) {
         const qint64 upTo = file.offset / releaseStep * releaseStep;
         // The read part becomes a hole: the server keeps appending at the end, the disk forgets
@@ -118,6 +129,27 @@ void ServerOutputReader::readAvailable(const QUuid &id, File &file)
     }
     if (!entries.isEmpty())
         m_output->deposit(id, std::move(entries));
+}
+
+void ServerOutputReader::flushWaitingLines()
+{
+    using namespace std::chrono;
+    const auto now = steady_clock::now();
+    milliseconds nextWait = milliseconds::max();
+    for (auto file = m_files.begin(); file != m_files.end(); ++file) {
+        if (!file->heldSince)
+            continue;
+        const auto waited = duration_cast<milliseconds>(now - *file->heldSince);
+        if (waited < ServerOutput::partialLineWait) {
+            nextWait = std::min(nextWait, ServerOutput::partialLineWait - waited);
+            continue;
+        }
+        file->heldSince.reset();
+        if (const auto entry = file->splitter.flush())
+            m_output->deposit(file.key(), {*entry});
+    }
+    if (nextWait != milliseconds::max())
+        m_partialLines.start(nextWait);
 }
 
 void ServerOutputReader::close(File &file)

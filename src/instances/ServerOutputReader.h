@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "instances/Utf8ChunkDecoder.h"
+#include "instances/LogEntrySplitter.h"
 
 #include <QHash>
 #include <QObject>
+#include <QTimer>
 #include <QUuid>
+
+#include <chrono>
+#include <optional>
 
 class QSocketNotifier;
 class QTimer;
@@ -32,12 +36,16 @@ private:
         int watch = -1;
         qint64 offset = 0;
         qint64 released = 0;
-        Utf8ChunkDecoder decoder;
+        LogEntrySplitter splitter;
+        // Since when (steady clock) the start of a line has waited for its end; empty when none waits.
+        std::optional<std::chrono::steady_clock::time_point> heldSince;
     };
 
     void start();
     void readEvents();
     void readAvailable(const QUuid &id, File &file);
+    // Logs the lines that have waited long enough for their ends.
+    void flushWaitingLines();
     void close(File &file);
 
     ServerOutput *m_output;
@@ -45,4 +53,5 @@ private:
     QSocketNotifier *m_notifier = nullptr;
     QHash<QUuid, File> m_files;
     QHash<int, QUuid> m_watches;
+    QTimer m_partialLines;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "LogEntryDelegate.h"
 
+#include "TextColumns.h"
 #include "Typography.h"
 
 #include <QAbstractItemView>
@@ -9,15 +10,6 @@
 #include <QPainter>
 
 #include <cmath>
-
-namespace {
-
-qsizetype wrappedRows(QStringView line, int columns)
-{
-    return std::max<qsizetype>(1, (line.size() + columns - 1) / columns);
-}
-
-} // namespace
 
 LogEntryDelegate::LogEntryDelegate(QObject *parent)
     : QStyledItemDelegate(parent)
@@ -46,9 +38,7 @@ qsizetype LogEntryDelegate::rowCount(const QString &text, int columns) const
 {
     if (const auto found = m_rows.constFind(text.constData()); found != m_rows.cend() && found->columns == columns)
         return found->rows;
-    qsizetype rows = 0;
-    for (const QStringView line : QStringView(text).tokenize(u'\n'))
-        rows += wrappedRows(line, columns);
+    const qsizetype rows = TextColumns(columns).rowCount(text);
     m_rows.insert(text.constData(), {text, columns, rows});
     return rows;
 }
@@ -89,7 +79,7 @@ void LogEntryDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     QRectF clip = textRect;
     if (painter->hasClipping())
         clip &= painter->clipBoundingRect();
-    const int perRow = columns(textRect.width());
+    const TextColumns layout(columns(textRect.width()));
 
     painter->save();
     painter->setFont(m_font);
@@ -97,19 +87,20 @@ void LogEntryDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
     qreal top = textRect.top();
     for (const QStringView line : QStringView(text).tokenize(u'\n')) {
-        const qsizetype rows = wrappedRows(line, perRow);
-        if (top + static_cast<qreal>(rows) * m_lineHeight <= clip.top()) {
-            top += static_cast<qreal>(rows) * m_lineHeight;
+        if (top >= clip.bottom())
+            break;
+        const qreal height = static_cast<qreal>(layout.lineRowCount(line)) * m_lineHeight;
+        if (top + height <= clip.top()) {
+            top += height;
             continue;
         }
-        for (qsizetype row = 0; row < rows; ++row, top += m_lineHeight) {
+        for (const QString &row : layout.rows(line)) {
             if (top >= clip.bottom())
                 break;
             if (top + m_lineHeight > clip.top())
-                painter->drawText(QPointF(textRect.left(), top + m_ascent), line.mid(row * perRow, perRow).toString());
+                painter->drawText(QPointF(textRect.left(), top + m_ascent), row);
+            top += m_lineHeight;
         }
-        if (top >= clip.bottom())
-            break;
     }
     painter->restore();
 }

@@ -9,9 +9,10 @@
 // an inset of 12 points left and right and 2 points above and below.
 //
 // A server that prints in large chunks gives entries of thousands of lines, and the view asks for
-// every row's size whenever rows come or go. With a monospaced font, wrapping is arithmetic: a
-// line of n characters takes ceil(n / columns) rows. So an entry is measured by counting, not by
-// laying out text, and drawing shapes only the rows inside the area being repainted.
+// every row's size whenever rows come or go. With a monospaced font, wrapping is counting cells
+// (TextColumns): a line of n plain characters takes ceil(n / columns) rows. So an entry is
+// measured by counting, not by laying out text, and drawing shapes only the rows inside the area
+// being repainted.
 class LogEntryDelegate final : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -28,7 +29,7 @@ public:
 private:
     int textWidth(const QStyleOptionViewItem &option) const;
     int columns(int width) const;
-    // Rows the entry takes when wrapped at columns characters, counted once per width. The
+    // Rows the entry takes when wrapped at columns cells, counted once per width. The
     // entry's text is held with its count, so its address, the key, stays its own meanwhile.
     qsizetype rowCount(const QString &text, int columns) const;
     void forgetDroppedEntries(const QAbstractItemModel *model) const;

@@ -4,9 +4,9 @@
 #include <QAbstractListModel>
 #include <QStringList>
 
-// One instance's log as a list model, oldest entry first. sync() brings it up to a newer copy of
-// the log with row insertions and removals rather than a reset whenever it can, so that the view
-// keeps its selection and scroll position while entries stream in.
+// One instance's log as a list model, oldest entry first. It follows the log by the changes the
+// manager reports (entries appended, the oldest dropped, the log emptied) with row insertions and
+// removals, so that the view keeps its selection and scroll position while entries stream in.
 class LogListModel final : public QAbstractListModel
 {
     Q_OBJECT
@@ -17,13 +17,14 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
-    void sync(const QStringList &entries);
+    // Shows the log as it is now.
+    void setEntries(const QStringList &entries);
+    // Appends entries after dropping the oldest `dropped` of the model's entries followed by
+    // these: a burst larger than the log's capacity drops some of its own entries too.
+    void append(QStringList entries, qsizetype dropped);
+    void clear();
     const QStringList &entries() const { return m_entries; }
 
 private:
-    // How many of our oldest entries the new log no longer holds, when the new log is ours with
-    // entries dropped at the front and appended at the back; -1 when it is anything else.
-    qsizetype droppedFrontCount(const QStringList &entries) const;
-
     QStringList m_entries;
 };

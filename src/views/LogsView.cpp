@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListView>
+#include <QScrollBar>
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
@@ -60,10 +61,13 @@ LogsView::LogsView(const QUuid &instanceID, InstanceManager *instanceManager, QW
     m_redrawTimer.setSingleShot(true);
     m_redrawTimer.setInterval(redrawInterval);
     connect(&m_redrawTimer, &QTimer::timeout, this, &LogsView::redraw);
-    connect(m_instanceManager, &InstanceManager::logsChanged, this, [this](const QUuid &id) {
-        if (id == m_instanceID)
-            scheduleRedraw();
-    });
+    connect(m_instanceManager, &InstanceManager::logAppended, this, &LogsView::logAppended);
+    connect(m_instanceManager, &InstanceManager::logCleared, this, &LogsView::logCleared);
+    // Only a change of position tells: new rows below leave the position, and so the following, as
+    // it was; scrolling to the bottom, by the user or by the view, is following.
+    QScrollBar *scrollBar = m_list->verticalScrollBar();
+    connect(scrollBar, &QScrollBar::valueChanged, this,
+            [this, scrollBar](int value) { m_following = value == scrollBar->maximum(); });
 
     showFromOldest();
 }
@@ -80,10 +84,12 @@ void LogsView::setInstanceID(const QUuid &instanceID)
 
 void LogsView::showFromOldest()
 {
-    // The first drawing starts at the oldest entry: only later changes of the count scroll.
-    m_model->sync(m_instanceManager->logs(m_instanceID));
-    m_watchedCount = m_model->rowCount();
-    m_stack->setCurrentIndex(m_watchedCount > 0 ? 0 : 1);
+    // The first drawing starts at the oldest entry.
+    m_appended.clear();
+    m_dropped = 0;
+    m_following = true;
+    m_model->setEntries(m_instanceManager->logs(m_instanceID));
+    m_stack->setCurrentIndex(m_model->rowCount() > 0 ? 0 : 1);
 }
 
 QString LogsView::placeholderText() const
@@ -96,6 +102,32 @@ bool LogsView::showsPlaceholder() const
     return m_stack->currentIndex() == 1;
 }
 
+void LogsView::logAppended(const QUuid &id, const QString &entry, qsizetype dropped)
+{
+    if (id != m_instanceID)
+        return;
+    m_appended.append(entry);
+    m_dropped += dropped;
+    // Entries the log has already dropped again need not wait for the drawing.
+    const qsizetype gone = std::min(m_dropped - m_model->rowCount(), m_appended.size());
+    if (gone > 0) {
+        m_appended.remove(0, gone);
+        m_dropped -= gone;
+    }
+    scheduleRedraw();
+}
+
+void LogsView::logCleared(const QUuid &id)
+{
+    if (id != m_instanceID)
+        return;
+    m_appended.clear();
+    m_dropped = 0;
+    m_model->clear();
+    m_following = true;
+    scheduleRedraw();
+}
+
 void LogsView::scheduleRedraw()
 {
     if (!m_redrawTimer.isActive())
@@ -104,14 +136,11 @@ void LogsView::scheduleRedraw()
 
 void LogsView::redraw()
 {
-    m_model->sync(m_instanceManager->logs(m_instanceID));
-    const qsizetype count = m_model->rowCount();
-    m_stack->setCurrentIndex(count > 0 ? 0 : 1);
-    if (count == m_watchedCount)
-        return;
-    m_watchedCount = count;
-    if (count > 0)
-        m_list->scrollTo(m_model->index(static_cast<int>(count - 1)), QAbstractItemView::PositionAtBottom);
+    const bool appended = !m_appended.isEmpty();
+    m_model->append(std::exchange(m_appended, QStringList()), std::exchange(m_dropped, 0));
+    m_stack->setCurrentIndex(m_model->rowCount() > 0 ? 0 : 1);
+    if (appended && m_following)
+        m_list->scrollToBottom();
 }
 
 void LogsView::copySelection() const

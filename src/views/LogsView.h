@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QStringList>
 #include <QTimer>
 #include <QUuid>
 #include <QWidget>
@@ -11,8 +12,9 @@ class QLabel;
 class QListView;
 class QStackedLayout;
 
-// The live log of one instance: selectable, copyable monospaced rows, or "No logs yet". It follows
-// the newest entry whenever the number of entries changes after it was first shown.
+// The live log of one instance: selectable, copyable monospaced rows, or "No logs yet". When
+// entries arrive it follows the newest, unless the user has scrolled away from the bottom; a view
+// first shown with entries starts at the oldest and follows from the next entry on.
 class LogsView final : public QWidget
 {
     Q_OBJECT
@@ -37,6 +39,8 @@ public:
 
 private:
     void showFromOldest();
+    void logAppended(const QUuid &id, const QString &entry, qsizetype dropped);
+    void logCleared(const QUuid &id);
     void scheduleRedraw();
     void redraw();
 
@@ -47,5 +51,11 @@ private:
     QLabel *m_placeholder;
     QStackedLayout *m_stack;
     QTimer m_redrawTimer;
-    qsizetype m_watchedCount = 0;
+    // What the log gained since the last drawing: entries appended, and how many of the oldest
+    // of the model's entries followed by these went.
+    QStringList m_appended;
+    qsizetype m_dropped = 0;
+    // Whether the view keeps the newest entry in sight: until the user scrolls away from the
+    // bottom, and again once they scroll back to it.
+    bool m_following = true;
 };
