@@ -392,7 +392,10 @@ private slots:
 
     void importAndExport_reportAsTheWindowDoes()
     {
-        const QString file = m_home->filePath(QStringLiteral("incoming.json"));
+        // Not the home directory, where the application started in the background works.
+        const QString caller = m_home->filePath(QStringLiteral("caller"));
+        QVERIFY(QDir().mkpath(caller));
+        const QString file = caller + QStringLiteral("/incoming.json");
         QJsonObject orders = instance(QStringLiteral("orders"), freePort());
         QJsonObject taken = instance(QStringLiteral("users"), m_betaPort);
         for (QJsonObject *record : {&orders, &taken}) {
@@ -413,7 +416,7 @@ private slots:
         // A relative path means the caller's working directory, not the application's.
         QProcess import;
         import.setProcessEnvironment(commandEnvironment());
-        import.setWorkingDirectory(m_home->path());
+        import.setWorkingDirectory(caller);
         import.start(QStringLiteral(HALVEX_KELVANE_PATH), {QStringLiteral("import"), QStringLiteral("incoming.json")});
         QVERIFY(import.waitForFinished(60000));
         QCOMPARE(import.exitCode(), 0);
