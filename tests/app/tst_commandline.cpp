@@ -246,7 +246,6 @@ private slots:
         row("background with a command", QStringLiteral("show --background"), 2, {}, usage);
         row("option without a command", QStringLiteral("--json"), 2, {}, usage);
         row("version", QStringLiteral("--version"), 0, QStringLiteral("halvex-kelvane "));
-        row("help", QStringLiteral("--help"), 0, QStringLiteral("start NAME [--wait]"));
     }
 
     void command()
