@@ -1,13 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "ApplicationShell.h"
-#include "views/ContentView.h"
-
-#include <QApplication>
+#include "Launcher.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    ApplicationShell shell;
-    shell.window()->show();
-    return QApplication::exec();
+    return Launcher::run(argc, argv);
 }

@@ -52,15 +52,14 @@ void ImportExportManager::exportConfiguration(ExportCompletion completion)
                 completion(false);
             return;
         }
-        writeExport(path, completion);
+        // The chooser promises a name with the JSON extension.
+        exportTo(path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive) ? path : path + QStringLiteral(".json"),
+                 completion);
     });
 }
 
-void ImportExportManager::writeExport(QString path, ExportCompletion completion)
+void ImportExportManager::exportTo(const QString &path, ExportCompletion completion)
 {
-    if (!path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive))
-        path += QStringLiteral(".json");
-
     ExportConfiguration configuration;
     configuration.version = ExportConfiguration::currentVersion();
     configuration.exportedAt = ReferenceDate::now();
@@ -98,11 +97,11 @@ void ImportExportManager::importConfiguration(ImportCompletion completion)
                 completion(false, 0, 0);
             return;
         }
-        readImport(path, completion);
+        importFrom(path, completion);
     });
 }
 
-void ImportExportManager::readImport(const QString &path, ImportCompletion completion)
+void ImportExportManager::importFrom(const QString &path, ImportCompletion completion)
 {
     // The whole file is decoded before anything changes, so a bad file changes nothing.
     QString error;
@@ -125,6 +124,13 @@ void ImportExportManager::readImport(const QString &path, ImportCompletion compl
             applyImport(*configuration, completion);
         },
         Qt::QueuedConnection);
+}
+
+QString ImportExportManager::importSummary(int imported, int skipped)
+{
+    return skipped > 0
+               ? QStringLiteral("Imported %1 instance(s). Skipped %2 due to conflicts.").arg(imported).arg(skipped)
+               : QStringLiteral("Successfully imported %1 instance(s).").arg(imported);
 }
 
 void ImportExportManager::applyImport(const ExportConfiguration &configuration, const ImportCompletion &completion)

@@ -33,12 +33,18 @@ public:
     void exportConfiguration(ExportCompletion completion = {});
     void importConfiguration(ImportCompletion completion = {});
 
+    // The same export and import for a path already chosen (the command line's): same checks,
+    // effects, messages and completions. The export writes exactly the path given.
+    void exportTo(const QString &path, ExportCompletion completion = {});
+    void importFrom(const QString &path, ImportCompletion completion = {});
+
+    // What the user is told of a completed import.
+    static QString importSummary(int imported, int skipped);
+
 signals:
     void lastErrorChanged();
 
 private:
-    void writeExport(QString path, ExportCompletion completion);
-    void readImport(const QString &path, ImportCompletion completion);
     void applyImport(const ExportConfiguration &configuration, const ImportCompletion &completion);
     void setLastError(const QString &error);
 

@@ -71,6 +71,18 @@ void InstanceManager::reindex()
     }
 }
 
+std::optional<HalvexInstance> InstanceManager::instanceNamed(const QString &name) const
+{
+    std::optional<HalvexInstance> found;
+    for (const HalvexInstance &instance : m_instances) {
+        if (instance.name == name)
+            return instance;
+        if (!found && instance.name.compare(name, Qt::CaseInsensitive) == 0)
+            found = instance;
+    }
+    return found;
+}
+
 void InstanceManager::loadInstances()
 {
     const auto bytes = m_registry->read();

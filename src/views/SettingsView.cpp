@@ -386,8 +386,6 @@ void SettingsView::importConfiguration()
 
 void SettingsView::showImportSuccess(int imported, int skipped)
 {
-    m_importMessage =
-        skipped > 0 ? QStringLiteral("Imported %1 instance(s). Skipped %2 due to conflicts.").arg(imported).arg(skipped)
-                    : QStringLiteral("Successfully imported %1 instance(s).").arg(imported);
+    m_importMessage = ImportExportManager::importSummary(imported, skipped);
     m_prompter->alert(this, QStringLiteral("Import Successful"), m_importMessage);
 }
