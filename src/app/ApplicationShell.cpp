@@ -52,12 +52,17 @@ ApplicationShell::ApplicationShell()
     configureApplication();
     const AppPaths paths = AppPaths::standard();
     m_settings = new AppSettings(paths);
-    m_privilegedRunner =
-        new PrivilegedCommandRunner(PrivilegedCommandRunner::installedHelper(QStringLiteral(HALVEX_HOSTS_HELPER),
-                                                                             QStringLiteral(HALVEX_INSTALLED_BINDIR),
-                                                                             QCoreApplication::applicationDirPath()),
-                                    privilegeElevator());
-    m_hostNames = new LocalHostNames(QStringLiteral("/etc/hosts"), m_privilegedRunner);
+    // Another hosts file (a test's, a system that keeps it elsewhere) is edited by the shell
+    // commands: the installed helper edits /etc/hosts and nothing else.
+    const QString hostsFile = qEnvironmentVariable("HALVEX_KELVANE_HOSTS_FILE", QStringLiteral("/etc/hosts"));
+    const std::optional<QString> helper =
+        hostsFile == QStringLiteral("/etc/hosts")
+            ? PrivilegedCommandRunner::installedHelper(QStringLiteral(HALVEX_HOSTS_HELPER),
+                                                       QStringLiteral(HALVEX_INSTALLED_BINDIR),
+                                                       QCoreApplication::applicationDirPath())
+            : std::nullopt;
+    m_privilegedRunner = new PrivilegedCommandRunner(helper, privilegeElevator());
+    m_hostNames = new LocalHostNames(hostsFile, m_privilegedRunner);
     m_instances = new InstanceManager(m_settings, paths.registryFile(), m_hostNames);
     m_fileChooser = new DialogFileChooser;
     m_prompter = new DialogPrompter;

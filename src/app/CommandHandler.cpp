@@ -205,16 +205,13 @@ void CommandHandler::logs(const HalvexInstance &instance, bool follow, CommandCo
 
     connection->send(entries);
     const QUuid id = instance.id;
-    // One signal per entry added; a cleared or removed log has none to send.
-    connect(m_instances, &InstanceManager::logsChanged, connection, [this, id, connection](const QUuid &changed) {
-        if (changed != id)
-            return;
-        const QStringList log = m_instances->logs(id);
-        if (!log.isEmpty())
-            connection->send(QJsonObject{{QStringLiteral("entry"), log.constLast()}});
-    });
+    connect(m_instances, &InstanceManager::logAppended, connection,
+            [id, connection](const QUuid &changed, const QString &entry) {
+                if (changed == id)
+                    connection->send(QJsonObject{{QStringLiteral("entry"), entry}});
+            });
     const QString name = instance.name;
-    connect(m_instances, &InstanceManager::instancesChanged, connection, [this, id, name, connection] {
+    connect(m_instances, &InstanceManager::instanceRemoved, connection, [this, id, name, connection] {
         if (!m_instances->instance(id))
             connection->fail(NoSuchInstance, QStringLiteral("Instance '%1' was deleted").arg(name));
     });

@@ -37,13 +37,9 @@ bool isServerFailure(const QString &message)
 LogCapture::LogCapture(InstanceManager *instances, const QUuid &id, QObject *parent)
     : QObject(parent)
 {
-    // One signal per entry added; a cleared or removed log has none to keep.
-    connect(instances, &InstanceManager::logsChanged, this, [this, instances, id](const QUuid &changed) {
-        if (changed != id)
-            return;
-        const QStringList log = instances->logs(id);
-        if (!log.isEmpty())
-            m_entries.append(log.constLast());
+    connect(instances, &InstanceManager::logAppended, this, [this, id](const QUuid &changed, const QString &entry) {
+        if (changed == id)
+            m_entries.append(entry);
     });
 }
 

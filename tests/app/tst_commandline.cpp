@@ -64,9 +64,9 @@ class TestCommandLine : public QObject
 private:
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<QProcess> m_application;
-    // Names the hosts-file layer refuses: no test, not even one run by root, edits /etc/hosts.
-    const QString m_alpha = QStringLiteral("alpha_1");
-    const QString m_beta = QStringLiteral("beta_2");
+    // Host names go to the test's own hosts file (HALVEX_KELVANE_HOSTS_FILE), never to /etc/hosts.
+    const QString m_alpha = QStringLiteral("alpha-1");
+    const QString m_beta = QStringLiteral("beta-2");
     quint16 m_alphaPort = 0;
     quint16 m_betaPort = 0;
 
@@ -89,6 +89,8 @@ private:
         environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home->filePath(QStringLiteral("cache")));
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home->filePath(QStringLiteral("runtime")));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // Host names go to a file of the test's, never to the system's.
+        environment.insert(QStringLiteral("HALVEX_KELVANE_HOSTS_FILE"), m_home->filePath(QStringLiteral("hosts")));
         environment.remove(QStringLiteral("DISPLAY"));
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
         return environment;
@@ -222,10 +224,10 @@ private slots:
                             const QString &err = {}) {
             QTest::newRow(name) << arguments.split(u' ', Qt::SkipEmptyParts) << exitCode << out << err;
         };
-        row("stopped instance", QStringLiteral("status alpha_1"), 3, QStringLiteral("stopped\n"));
-        row("names ignore case", QStringLiteral("status ALPHA_1"), 3, QStringLiteral("stopped\n"));
-        row("stopping a stopped instance", QStringLiteral("stop beta_2 --wait"), 0);
-        row("log of an instance never started", QStringLiteral("logs Beta_2"), 0);
+        row("stopped instance", QStringLiteral("status alpha-1"), 3, QStringLiteral("stopped\n"));
+        row("names ignore case", QStringLiteral("status ALPHA-1"), 3, QStringLiteral("stopped\n"));
+        row("stopping a stopped instance", QStringLiteral("stop beta-2 --wait"), 0);
+        row("log of an instance never started", QStringLiteral("logs Beta-2"), 0);
         row("status of no such instance", QStringLiteral("status gamma"), 4, {},
             QStringLiteral("No instance is named 'gamma'\n"));
         row("start of no such instance", QStringLiteral("start gamma --wait"), 4, {},
@@ -238,9 +240,9 @@ private slots:
             QStringLiteral("Import failed: "));
         row("export into a missing directory", QStringLiteral("export /nonexistent/config.json"), 1, {},
             QStringLiteral("Export failed: "));
-        row("unknown command", QStringLiteral("restart alpha_1"), 2, {}, usage);
+        row("unknown command", QStringLiteral("restart alpha-1"), 2, {}, usage);
         row("command without its name", QStringLiteral("start"), 2, {}, usage);
-        row("command with one argument too many", QStringLiteral("status alpha_1 beta_2"), 2, {}, usage);
+        row("command with one argument too many", QStringLiteral("status alpha-1 beta-2"), 2, {}, usage);
         row("option of another command", QStringLiteral("list --wait"), 2, {}, usage);
         row("unknown option", QStringLiteral("list --all"), 2, {}, usage);
         row("background with a command", QStringLiteral("show --background"), 2, {}, usage);
@@ -270,7 +272,7 @@ private slots:
                     {QStringLiteral("-c"), QStringLiteral("\"$0\" list | cat"), QStringLiteral(HALVEX_KELVANE_PATH)});
         QVERIFY(shell.waitForFinished(20000));
         QCOMPARE(shell.exitCode(), 0);
-        QVERIFY(shell.readAllStandardOutput().startsWith("alpha_1  "));
+        QVERIFY(shell.readAllStandardOutput().startsWith("alpha-1  "));
     }
 
     void startAndStop_waitForTheServer()
@@ -282,8 +284,8 @@ private slots:
         QCOMPARE(status.out, QStringLiteral("running\n"));
 
         const Outcome list = run({QStringLiteral("list")});
-        QVERIFY2(QRegularExpression(QStringLiteral("^alpha_1  %1  running   http://alpha_1.halvex.local:%1\n"
-                                                   "beta_2   %2  stopped   http://beta_2.halvex.local:%2\n$")
+        QVERIFY2(QRegularExpression(QStringLiteral("^alpha-1  %1  running   http://alpha-1.halvex.local:%1\n"
+                                                   "beta-2   %2  stopped   http://beta-2.halvex.local:%2\n$")
                                         .arg(m_alphaPort)
                                         .arg(m_betaPort))
                      .match(list.out)
@@ -294,7 +296,7 @@ private slots:
         QCOMPARE(alpha[QStringLiteral("state")].toString(), QStringLiteral("running"));
         QCOMPARE(alpha[QStringLiteral("port")].toInt(), int(m_alphaPort));
         QCOMPARE(alpha[QStringLiteral("url")].toString(),
-                 QStringLiteral("http://alpha_1.halvex.local:%1").arg(m_alphaPort));
+                 QStringLiteral("http://alpha-1.halvex.local:%1").arg(m_alphaPort));
         QCOMPARE(beta[QStringLiteral("state")].toString(), QStringLiteral("stopped"));
         QVERIFY(beta[QStringLiteral("pid")].isNull());
         const qint64 pid = alpha[QStringLiteral("pid")].toInteger();
@@ -302,13 +304,13 @@ private slots:
                  QFileInfo(QStringLiteral(HALVEX_SERVER_PATH)).canonicalFilePath());
 
         const Outcome logs = run({QStringLiteral("logs"), m_alpha});
-        QVERIFY2(QRegularExpression(QStringLiteral("^\\[[^]]+\\] ✅ Instance 'alpha_1' is accepting connections"),
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\[[^]]+\\] ✅ Instance 'alpha-1' is accepting connections"),
                                     QRegularExpression::MultilineOption)
                      .match(logs.out)
                      .hasMatch(),
                  qPrintable(logs.out));
 
-        QCOMPARE(run({QStringLiteral("stop"), QStringLiteral("ALPHA_1"), QStringLiteral("--wait")}).exitCode, 0);
+        QCOMPARE(run({QStringLiteral("stop"), QStringLiteral("ALPHA-1"), QStringLiteral("--wait")}).exitCode, 0);
         QVERIFY(hasEnded(pid));
         QCOMPARE(run({QStringLiteral("status"), m_alpha}).exitCode, 3);
     }
@@ -347,7 +349,7 @@ private slots:
         const Outcome outcome = run({QStringLiteral("start"), m_alpha, QStringLiteral("--wait")});
         QCOMPARE(outcome.exitCode, 1);
         QStringList lines = outcome.err.split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.takeFirst(), QStringLiteral("Instance 'alpha_1' did not start:"));
+        QCOMPARE(lines.takeFirst(), QStringLiteral("Instance 'alpha-1' did not start:"));
         for (QString &line : lines)
             line = line.mid(line.indexOf(QStringLiteral("] ")) + 2);
         // The reasons, not the progress of the launch.
@@ -380,7 +382,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(hasFollowed(QStringLiteral("] ❌ Port %1 is already in use").arg(m_alphaPort)), 15000);
 
         QCOMPARE(run({QStringLiteral("start"), m_alpha}).exitCode, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(hasFollowed(QStringLiteral("] ✓ Instance 'alpha_1' started on port")), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(hasFollowed(QStringLiteral("] ✓ Instance 'alpha-1' started on port")), 15000);
         // The server's own lines may arrive as one entry.
         QTRY_VERIFY_WITH_TIMEOUT(hasFollowed(QStringLiteral("Listening on http://127.0.0.1:")), 15000);
         QCOMPARE(follower.state(), QProcess::Running);
