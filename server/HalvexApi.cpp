@@ -2,12 +2,14 @@
 #include "HalvexApi.h"
 
 #include "ConsoleOutput.h"
-#include "HttpRequest.h"
 #include "KeyValueStore.h"
+#include "core/Version.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimeZone>
 
 namespace {
 const QByteArray KeyPrefix = "/kv/";
@@ -27,104 +29,121 @@ bool equalInConstantTime(const QByteArray &a, const QByteArray &b)
     return difference == 0;
 }
 
-// ISO 8601 with a numeric offset, also for UTC, where Qt would write "Z".
-QString localTime(const QTimeZone &zone)
+// ISO 8601 with a numeric offset, also for UTC, where Qt would write "Z". The zone is made anew for every call:
+// requests run on several threads, and one QTimeZone must not be used by two at once.
+QString localTime(const QByteArray &zoneId)
 {
-    const QDateTime now = QDateTime::currentDateTime().toTimeZone(zone);
+    const QDateTime now = QDateTime::currentDateTimeUtc().toTimeZone(QTimeZone(zoneId));
     const int offsetMinutes = now.offsetFromUtc() / 60;
     const QString offset = QString::asprintf("%c%02d:%02d", offsetMinutes < 0 ? '-' : '+', qAbs(offsetMinutes) / 60,
                                              qAbs(offsetMinutes) % 60);
     return now.toString(u"yyyy-MM-dd'T'HH:mm:ss") + offset;
 }
 
-HttpResponse methodNotAllowed(const QByteArray &allowed)
+void methodNotAllowed(httplib::Response &response, const char *allowed)
 {
-    HttpResponse response = HttpResponse::error(405);
-    response.setHeader("Allow", allowed);
-    return response;
+    response.status = 405;
+    response.set_header("Allow", allowed);
 }
 
-HttpResponse storeFailure(const KeyValueStore &store)
+void storeFailed(httplib::Response &response, const QString &error)
 {
-    ConsoleOutput::error(QStringLiteral("storage failed: %1").arg(store.lastError()));
-    return HttpResponse::error(500);
+    ConsoleOutput::error(QStringLiteral("storage failed: %1").arg(error));
+    response.status = 500;
 }
 } // namespace
 
-HalvexApi::HalvexApi(const QByteArray &authToken, const QTimeZone &timeZone, KeyValueStore &store)
+HalvexApi::HalvexApi(const QByteArray &authToken, const QByteArray &timeZoneId, KeyValueStore &store)
     : m_tokenDigest(digest(authToken))
-    , m_timeZone(timeZone)
+    , m_timeZoneId(timeZoneId)
     , m_store(store)
 {}
 
-HttpResponse HalvexApi::respond(const HttpRequest &request) const
+QByteArray HalvexApi::path(const httplib::Request &request)
 {
-    if (request.path == "/health")
-        return health(request);
-    if (request.path.startsWith(KeyPrefix) && request.path.size() > KeyPrefix.size())
-        return keyValue(request, QByteArray::fromPercentEncoding(request.path.mid(KeyPrefix.size())));
-    return HttpResponse::error(404);
+    const QByteArray target = QByteArray::fromStdString(request.target);
+    const qsizetype query = target.indexOf('?');
+    return query < 0 ? target : target.left(query);
 }
 
-HttpResponse HalvexApi::health(const HttpRequest &request) const
+void HalvexApi::respond(const httplib::Request &request, const std::string &body, httplib::Response &response) const
+{
+    const QByteArray path = HalvexApi::path(request);
+    if (path == "/health")
+        health(request, response);
+    else if (path.startsWith(KeyPrefix) && path.size() > KeyPrefix.size())
+        keyValue(request, QByteArray::fromPercentEncoding(path.mid(KeyPrefix.size())), body, response);
+    else
+        response.status = 404;
+}
+
+void HalvexApi::health(const httplib::Request &request, httplib::Response &response) const
 {
     if (request.method != "GET")
-        return methodNotAllowed("GET");
-    return HttpResponse::json(200, {
-                                       {QStringLiteral("status"), QStringLiteral("ok")},
-                                       {QStringLiteral("version"), QStringLiteral(HALVEX_VERSION)},
-                                       {QStringLiteral("time"), localTime(m_timeZone)},
-                                   });
+        return methodNotAllowed(response, "GET");
+    const QJsonObject health{
+        {QStringLiteral("status"), QStringLiteral("ok")},
+        {QStringLiteral("version"), QStringLiteral(HALVEX_KELVANE_VERSION)},
+        {QStringLiteral("time"), localTime(m_timeZoneId)},
+    };
+    response.status = 200;
+    response.set_content(QJsonDocument(health).toJson(QJsonDocument::Compact).toStdString() + "\n", "application/json");
 }
 
-HttpResponse HalvexApi::keyValue(const HttpRequest &request, const QByteArray &key) const
+void HalvexApi::keyValue(const httplib::Request &request, const QByteArray &key, const std::string &body,
+                         httplib::Response &response) const
 {
     if (!isAuthorized(request)) {
-        HttpResponse response = HttpResponse::error(401);
-        response.setHeader("WWW-Authenticate", "Bearer");
-        return response;
+        response.status = 401;
+        response.set_header("WWW-Authenticate", "Bearer");
+        return;
     }
 
+    QString error;
     if (request.method == "GET") {
         QByteArray value;
-        switch (m_store.value(key, &value)) {
-        case KeyValueStore::Result::Found: {
-            HttpResponse response(200);
-            response.setBody("application/octet-stream", value);
-            return response;
-        }
+        switch (m_store.value(key, &value, &error)) {
+        case KeyValueStore::Result::Found:
+            response.status = 200;
+            response.set_content(value.toStdString(), "application/octet-stream");
+            return;
         case KeyValueStore::Result::NotFound:
-            return HttpResponse::error(404);
+            response.status = 404;
+            return;
         default:
-            return storeFailure(m_store);
+            return storeFailed(response, error);
         }
     }
     if (request.method == "PUT") {
-        switch (m_store.put(key, request.body)) {
+        switch (m_store.put(key, QByteArray::fromStdString(body), &error)) {
         case KeyValueStore::Result::Created:
-            return HttpResponse(201);
+            response.status = 201;
+            return;
         case KeyValueStore::Result::Replaced:
-            return HttpResponse(204);
+            response.status = 204;
+            return;
         default:
-            return storeFailure(m_store);
+            return storeFailed(response, error);
         }
     }
     if (request.method == "DELETE") {
-        switch (m_store.remove(key)) {
+        switch (m_store.remove(key, &error)) {
         case KeyValueStore::Result::Removed:
-            return HttpResponse(204);
+            response.status = 204;
+            return;
         case KeyValueStore::Result::NotFound:
-            return HttpResponse::error(404);
+            response.status = 404;
+            return;
         default:
-            return storeFailure(m_store);
+            return storeFailed(response, error);
         }
     }
-    return methodNotAllowed("GET, PUT, DELETE");
+    methodNotAllowed(response, "GET, PUT, DELETE");
 }
 
-bool HalvexApi::isAuthorized(const HttpRequest &request) const
+bool HalvexApi::isAuthorized(const httplib::Request &request) const
 {
-    const QByteArray credentials = request.header("authorization");
+    const QByteArray credentials = QByteArray::fromStdString(request.get_header_value("Authorization"));
     const qsizetype space = credentials.indexOf(' ');
     if (space < 0 || credentials.left(space).toLower() != "bearer")
         return false;

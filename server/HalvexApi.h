@@ -1,28 +1,32 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "HttpResponse.h"
+#include <httplib.h>
 
 #include <QByteArray>
-#include <QTimeZone>
 
 class KeyValueStore;
-struct HttpRequest;
 
-// What the server answers: the open health check and the key-value routes behind the bearer token.
+// What the server answers: the open health check and the key-value routes behind the bearer token. It sets the
+// status and the headers of an error; the server gives every error its body.
 class HalvexApi
 {
 public:
-    HalvexApi(const QByteArray &authToken, const QTimeZone &timeZone, KeyValueStore &store);
+    HalvexApi(const QByteArray &authToken, const QByteArray &timeZoneId, KeyValueStore &store);
 
-    HttpResponse respond(const HttpRequest &request) const;
+    // The request target as the client sent it, without its query.
+    static QByteArray path(const httplib::Request &request);
+
+    // Called on the server's threads at once.
+    void respond(const httplib::Request &request, const std::string &body, httplib::Response &response) const;
 
 private:
-    HttpResponse health(const HttpRequest &request) const;
-    HttpResponse keyValue(const HttpRequest &request, const QByteArray &key) const;
-    bool isAuthorized(const HttpRequest &request) const;
+    void health(const httplib::Request &request, httplib::Response &response) const;
+    void keyValue(const httplib::Request &request, const QByteArray &key, const std::string &body,
+                  httplib::Response &response) const;
+    bool isAuthorized(const httplib::Request &request) const;
 
     QByteArray m_tokenDigest;
-    QTimeZone m_timeZone;
+    QByteArray m_timeZoneId;
     KeyValueStore &m_store;
 };

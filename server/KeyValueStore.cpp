@@ -43,16 +43,18 @@ bool KeyValueStore::open(const QString &path, QString *error)
 
 void KeyValueStore::close()
 {
+    const std::lock_guard lock(m_mutex);
     // A clean close checkpoints the write-ahead log into the database file.
     sqlite3_close_v2(m_db);
     m_db = nullptr;
 }
 
-KeyValueStore::Result KeyValueStore::value(const QByteArray &key, QByteArray *value)
+KeyValueStore::Result KeyValueStore::value(const QByteArray &key, QByteArray *value, QString *error)
 {
+    const std::lock_guard lock(m_mutex);
     const Statement statement(prepare("SELECT value FROM entries WHERE key = ?1"));
     if (!statement || !bindBytes(statement.get(), 1, key))
-        return Result::Failed;
+        return fail(error);
     switch (sqlite3_step(statement.get())) {
     case SQLITE_ROW:
         *value = QByteArray(static_cast<const char *>(sqlite3_column_blob(statement.get(), 0)),
@@ -61,32 +63,40 @@ KeyValueStore::Result KeyValueStore::value(const QByteArray &key, QByteArray *va
     case SQLITE_DONE:
         return Result::NotFound;
     default:
-        return Result::Failed;
+        return fail(error);
     }
 }
 
-KeyValueStore::Result KeyValueStore::put(const QByteArray &key, const QByteArray &value)
+KeyValueStore::Result KeyValueStore::put(const QByteArray &key, const QByteArray &value, QString *error)
 {
+    const std::lock_guard lock(m_mutex);
     // Two single-statement writes instead of an upsert, so that the caller learns whether the key is new.
     const int inserted = write("INSERT OR IGNORE INTO entries (key, value) VALUES (?1, ?2)", key, &value);
     if (inserted < 0)
-        return Result::Failed;
+        return fail(error);
     if (inserted > 0)
         return Result::Created;
-    return write("UPDATE entries SET value = ?2 WHERE key = ?1", key, &value) < 0 ? Result::Failed : Result::Replaced;
+    return write("UPDATE entries SET value = ?2 WHERE key = ?1", key, &value) < 0 ? fail(error) : Result::Replaced;
 }
 
-KeyValueStore::Result KeyValueStore::remove(const QByteArray &key)
+KeyValueStore::Result KeyValueStore::remove(const QByteArray &key, QString *error)
 {
+    const std::lock_guard lock(m_mutex);
     const int removed = write("DELETE FROM entries WHERE key = ?1", key, nullptr);
     if (removed < 0)
-        return Result::Failed;
+        return fail(error);
     return removed > 0 ? Result::Removed : Result::NotFound;
 }
 
 QString KeyValueStore::lastError() const
 {
     return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("the database is not open");
+}
+
+KeyValueStore::Result KeyValueStore::fail(QString *error) const
+{
+    *error = lastError();
+    return Result::Failed;
 }
 
 bool KeyValueStore::execute(const char *sql)

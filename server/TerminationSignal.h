@@ -1,32 +1,22 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QObject>
+#include <QString>
 
-class QSocketNotifier;
+#include <csignal>
 
-// Turns SIGTERM and SIGINT into a Qt signal on the event loop. The handler itself only writes the signal number
-// into a socket pair; everything else happens when the loop reads it.
-class TerminationSignal : public QObject
+// SIGTERM and SIGINT, the requests to stop. Made before any thread starts, it blocks both, so every thread
+// inherits the block and the signals wait until wait() takes one: no handler ever interrupts other work.
+class TerminationSignal
 {
-    Q_OBJECT
-
 public:
-    explicit TerminationSignal(QObject *parent = nullptr);
-    ~TerminationSignal() override;
+    TerminationSignal();
 
-    bool install(QString *error);
+    // Blocks until one of the signals arrives, and tells its number.
+    int wait() const;
 
     static QString name(int signalNumber);
 
-signals:
-    void received(int signalNumber);
-
 private:
-    static void handle(int signalNumber);
-    void readPending();
-
-    static int s_writeEnd;
-    int m_sockets[2] = {-1, -1};
-    QSocketNotifier *m_notifier = nullptr;
+    sigset_t m_signals;
 };

@@ -2,11 +2,10 @@
 #include "ExportConfiguration.h"
 
 #include "ExportFileWriter.h"
-#include "core/InstanceName.h"
 #include "core/JsonFields.h"
 #include "core/ReferenceDate.h"
+#include "core/StorageLocation.h"
 
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,13 +24,6 @@ QJsonValue container(JsonFields &fields, const QJsonObject &object, const QStrin
         fields.fail(
             QStringLiteral("\"%1\" must be %2").arg(key, type == QJsonValue::Array ? u"an array" : u"an object"));
     return value;
-}
-
-// Instance data directories are created and removed below this location, so it has to be a
-// place on this machine's file system.
-bool isLocalDirectory(const QUrl &location)
-{
-    return location.isLocalFile() && QDir::isAbsolutePath(location.toLocalFile());
 }
 
 QString describeInstance(qsizetype index, const QJsonObject &object)
@@ -92,9 +84,9 @@ std::optional<ExportConfiguration> ExportConfiguration::decode(const QByteArray 
     JsonFields settingsFields(settings);
     configuration.dataStorageLocation = settingsFields.url(QStringLiteral("dataStorageLocation"));
     configuration.timezone = settingsFields.string(QStringLiteral("timezone"));
-    if (settingsFields.ok() && !isLocalDirectory(configuration.dataStorageLocation)) {
-        settingsFields.fail(QStringLiteral(
-            "\"dataStorageLocation\" must be a file URL with an absolute path, such as file:///home/ann/Halvex"));
+    if (settingsFields.ok() && !StorageLocation::isValid(configuration.dataStorageLocation)) {
+        settingsFields.fail(QStringLiteral("\"dataStorageLocation\" must be a file URL of a folder of this machine "
+                                           "other than /, such as file:///home/ann/Halvex"));
     }
     if (!settingsFields.ok())
         return failed(QStringLiteral("settings: ") + settingsFields.error());
@@ -107,10 +99,8 @@ std::optional<ExportConfiguration> ExportConfiguration::decode(const QByteArray 
         const auto instance = HalvexInstance::fromJson(object, HalvexInstance::DateForm::Iso8601, &instanceError);
         if (!instance)
             return failed(describeInstance(i, object) + QStringLiteral(": ") + instanceError);
-        if (!InstanceName::isValid(instance->name)) {
-            return failed(describeInstance(i, object) + QStringLiteral(": the name is not allowed. ") +
-                          InstanceName::requirement() + u'.');
-        }
+        if (const QString refused = instance->validationError(); !refused.isEmpty())
+            return failed(describeInstance(i, object) + QStringLiteral(": ") + refused);
         configuration.instances.append(*instance);
     }
     return configuration;

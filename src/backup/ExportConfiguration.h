@@ -24,8 +24,8 @@ struct ExportConfiguration
     QList<HalvexInstance> instances;
 
     QByteArray encode() const;
-    // Strict: every key present with its type, dates in the internet date-time form, instance
-    // names that are safe as host labels and path components. On failure, error holds a sentence
-    // naming the key (and the instance) at fault.
+    // Strict: every key present with its type, dates in the internet date-time form, a storage
+    // location on this machine, instance names and ports that the instance form would accept. On
+    // failure, error holds a sentence naming the key (and the instance) at fault.
     static std::optional<ExportConfiguration> decode(const QByteArray &bytes, QString *error = nullptr);
 };

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -54,9 +55,22 @@ bool ArchiveExtractor::linkStaysInside(const QString &entryName, const QString &
 {
     if (target.isEmpty() || target.startsWith(u'/'))
         return false;
-    const qsizetype slash = entryName.lastIndexOf(u'/');
-    const QString resolved = QDir::cleanPath(entryName.left(slash + 1) + target);
-    return resolved != QStringLiteral("..") && !resolved.startsWith(QStringLiteral("../"));
+    // After a name, ".." is taken from wherever that name leads on disk, which may be another
+    // link; before every name it climbs the real directories that hold the link (nothing is
+    // written through a link), so only leading ".." can be counted against the link's depth.
+    qsizetype up = 0;
+    bool named = false;
+    for (const QString &part : target.split(u'/', Qt::SkipEmptyParts)) {
+        if (part == u'.')
+            continue;
+        if (part != QStringLiteral(".."))
+            named = true;
+        else if (named)
+            return false;
+        else
+            ++up;
+    }
+    return up <= entryName.count(u'/');
 }
 
 std::optional<QString> ArchiveExtractor::extract(const QString &archivePath, PayloadFormat format,
@@ -88,9 +102,15 @@ std::optional<QString> ArchiveExtractor::extract(const QString &archivePath, Pay
     std::unique_ptr<archive, WriterFree> writer(lib.archive_write_disk_new(), WriterFree{&lib});
     lib.archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_SECURE_SYMLINKS | ARCHIVE_EXTRACT_SECURE_NODOTDOT);
 
-    qint64 written = 0;
+    const auto tooLarge = [this] {
+        return QStringLiteral("Unpacked size exceeds %1")
+            .arg(QLocale::c().formattedDataSize(m_sizeLimit, 0, QLocale::DataSizeIecFormat));
+    };
+    // Each finished entry counts with the larger of its declared size and what was written
+    // into it, so that neither a lying header nor the holes of a sparse entry slip through.
+    qint64 unpacked = 0;
     archive_entry *entry = nullptr;
-    for (;;) {
+    for (int number = 1;; ++number) {
         const int next = lib.archive_read_next_header(reader.get(), &entry);
         if (next == ARCHIVE_EOF)
             break;
@@ -98,6 +118,8 @@ std::optional<QString> ArchiveExtractor::extract(const QString &archivePath, Pay
             return errorOf(lib, reader.get());
 
         const QString name = entryName(lib, entry);
+        if (name.isEmpty())
+            return QStringLiteral("Malformed archive: entry %1 has no name").arg(number);
         if (!staysInside(name))
             return QStringLiteral("Refusing entry outside the extraction directory: %1").arg(name);
         const QString clean = QDir::cleanPath(name);
@@ -114,32 +136,48 @@ std::optional<QString> ArchiveExtractor::extract(const QString &archivePath, Pay
             const QString target = QFile::decodeName(hardlink);
             if (!staysInside(target))
                 return QStringLiteral("Refusing link that leaves the extraction directory: %1 -> %2").arg(name, target);
-            lib.archive_entry_copy_hardlink(entry,
-                                            QFile::encodeName(root + u'/' + QDir::cleanPath(target)).constData());
-        } else if (type != AE_IFREG && type != AE_IFDIR) {
+            const QString targetPath = root + u'/' + QDir::cleanPath(target);
+            // A second name of a symbolic link resolves its target from another directory.
+            if (QFileInfo(targetPath).isSymLink())
+                return QStringLiteral("Refusing hard link to a symbolic link: %1 -> %2").arg(name, target);
+            lib.archive_entry_copy_hardlink(entry, QFile::encodeName(targetPath).constData());
+        } else if (type == AE_IFDIR) {
+            // The owner must be able to look into and empty every directory, or the extraction
+            // directory could never be removed again.
+            lib.archive_entry_set_perm(entry, lib.archive_entry_perm(entry) | 0700);
+        } else if (type == AE_IFREG) {
+            lib.archive_entry_set_perm(entry, lib.archive_entry_perm(entry) | 0600);
+        } else {
             // Devices, pipes and sockets have no place in a release; leave them out.
             continue;
         }
         lib.archive_entry_copy_pathname(entry, QFile::encodeName(root + u'/' + clean).constData());
 
+        qint64 extent = lib.archive_entry_size_is_set(entry) ? qMax<qint64>(0, lib.archive_entry_size(entry)) : 0;
+        if (extent > m_sizeLimit - unpacked)
+            return tooLarge();
         if (lib.archive_write_header(writer.get(), entry) < ARCHIVE_WARN)
             return errorOf(lib, writer.get());
+        qint64 read = 0;
         for (;;) {
             const void *block = nullptr;
             size_t size = 0;
             la_int64_t offset = 0;
-            const int read = lib.archive_read_data_block(reader.get(), &block, &size, &offset);
-            if (read == ARCHIVE_EOF)
+            const int status = lib.archive_read_data_block(reader.get(), &block, &size, &offset);
+            if (status == ARCHIVE_EOF)
                 break;
-            if (read < ARCHIVE_WARN)
+            if (status < ARCHIVE_WARN)
                 return errorOf(lib, reader.get());
-            written += qint64(size);
-            if (written > m_sizeLimit)
-                return QStringLiteral("Unpacked size exceeds %1")
-                    .arg(QLocale::c().formattedDataSize(m_sizeLimit, 0, QLocale::DataSizeIecFormat));
+            if (offset < 0 || offset > m_sizeLimit || qint64(size) > m_sizeLimit)
+                return tooLarge();
+            read += qint64(size);
+            extent = std::max({extent, read, qint64(offset) + qint64(size)});
+            if (extent > m_sizeLimit - unpacked)
+                return tooLarge();
             if (lib.archive_write_data_block(writer.get(), block, size, offset) < ARCHIVE_WARN)
                 return errorOf(lib, writer.get());
         }
+        unpacked += extent;
         if (lib.archive_write_finish_entry(writer.get()) < ARCHIVE_WARN)
             return errorOf(lib, writer.get());
     }

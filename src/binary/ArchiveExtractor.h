@@ -8,8 +8,11 @@
 #include <optional>
 
 // Unpacks a ZIP or gzip-compressed tar archive into a directory, refusing every entry that would
-// land outside it: absolute names, "..", and symbolic or hard links whose targets leave it. The
-// unpacked size is bounded by the bytes actually written, whatever the headers claim.
+// land outside it: absolute names, "..", symbolic links whose targets leave it or climb out of
+// another link, and hard links to outside or to a symbolic link. Refused entries are never
+// written. The unpacked size is bounded by what the headers declare and by what is written,
+// holes of sparse entries included. Unpacked directories and files keep owner rights, so that
+// the directory can always be read and removed again.
 class ArchiveExtractor
 {
 public:
@@ -23,7 +26,8 @@ public:
 
     // Whether an entry name stays inside the directory it is unpacked into.
     static bool staysInside(const QString &entryName);
-    // Whether a symbolic link of that name with that target points inside the directory.
+    // Whether a symbolic link of that (clean) name with that target points inside the directory,
+    // whatever other links it passes through.
     static bool linkStaysInside(const QString &entryName, const QString &target);
 
 private:

@@ -18,6 +18,10 @@ struct ArchiveLibrary
     X(archive_entry_hardlink)                                                                                          \
     X(archive_entry_pathname)                                                                                          \
     X(archive_entry_pathname_utf8)                                                                                     \
+    X(archive_entry_perm)                                                                                              \
+    X(archive_entry_set_perm)                                                                                          \
+    X(archive_entry_size)                                                                                              \
+    X(archive_entry_size_is_set)                                                                                       \
     X(archive_entry_symlink)                                                                                           \
     X(archive_error_string)                                                                                            \
     X(archive_read_data_block)                                                                                         \

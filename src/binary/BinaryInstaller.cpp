@@ -2,8 +2,9 @@
 #include "BinaryInstaller.h"
 
 #include "ArchiveExtractor.h"
-#include "BinaryManager.h"
 #include "ExecutableFormat.h"
+#include "ExecutableHeader.h"
+#include "ExecutableRepair.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,12 +12,14 @@
 #include <QScopeGuard>
 #include <QStringList>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
+#include <variant>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -26,19 +29,44 @@ void print(const QString &line)
     std::fflush(stdout);
 }
 
-std::filesystem::path nativePath(const QString &path)
+fs::path nativePath(const QString &path)
 {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
+    return fs::path(QFile::encodeName(path).toStdString());
+}
+
+QString describe(const std::error_code &error)
+{
+    return QString::fromLocal8Bit(error.message());
 }
 
 // Replaces to atomically, so a running or configured executable is never half written.
 std::optional<QString> moveOver(const QString &from, const QString &to)
 {
     std::error_code error;
-    std::filesystem::rename(nativePath(from), nativePath(to), error);
+    fs::rename(nativePath(from), nativePath(to), error);
     if (error)
-        return QString::fromLocal8Bit(error.message());
+        return describe(error);
     return std::nullopt;
+}
+
+// Removes a tree even where an archive left directories without rights for their owner, so
+// that one odd archive cannot block every later install.
+std::error_code removeTree(const fs::path &path)
+{
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(path, error);
+    if (error)
+        return error == std::errc::no_such_file_or_directory ? std::error_code() : error;
+    if (fs::is_directory(status)) {
+        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, error);
+        for (fs::directory_iterator entry(path, error), end; !error && entry != end; entry.increment(error))
+            if (const std::error_code failed = removeTree(entry->path()))
+                return failed;
+        if (error)
+            return error;
+    }
+    fs::remove(path, error);
+    return error;
 }
 
 // Regular files below directory, depth first, names in byte order so that the choice among
@@ -59,15 +87,40 @@ QList<QFileInfo> regularFiles(const QString &directory)
     return files;
 }
 
-std::optional<QString> verify(const QString &path)
+QString notNative(const QString &what, const QString &found)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return file.errorString();
-    if (!ExecutableFormat::isNative(file.read(8)))
-        return QStringLiteral("Extracted file is not a valid %1 binary").arg(ExecutableFormat::platformName());
+    return QStringLiteral("%1 is not a valid %2 binary: %3").arg(what, ExecutableFormat::platformName(), found);
+}
+
+void printVerified()
+{
     print(QStringLiteral("✅ Binary format verified as ") + ExecutableFormat::nativeName());
-    return std::nullopt;
+}
+
+// Among the unpacked files whose names contain "halvex", the one that runs on this machine,
+// preferring the name "halvex" itself, then the shallowest; else why none qualifies.
+std::variant<QFileInfo, QString> chooseExecutable(const QString &directory, const QList<QFileInfo> &candidates)
+{
+    const QDir root(directory);
+    const auto rank = [&root](const QFileInfo &file) {
+        const bool exact = file.fileName().compare(QStringLiteral("halvex"), Qt::CaseInsensitive) == 0;
+        return std::pair(!exact, root.relativeFilePath(file.filePath()).count(u'/'));
+    };
+    const QFileInfo *best = nullptr;
+    QStringList refused;
+    for (const QFileInfo &file : candidates) {
+        const ExecutableHeader header = ExecutableHeader::read(file.filePath());
+        if (!header.runsHere())
+            refused.append(root.relativeFilePath(file.filePath()) + QStringLiteral(" (") + header.description() + u')');
+        else if (!best || rank(file) < rank(*best))
+            best = &file;
+    }
+    if (best)
+        return *best;
+    if (refused.size() == 1)
+        return notNative(QStringLiteral("Extracted file"), refused.first());
+    return QStringLiteral("No extracted file is a valid %1 binary: %2")
+        .arg(ExecutableFormat::platformName(), refused.join(QStringLiteral(", ")));
 }
 
 } // namespace
@@ -78,7 +131,11 @@ BinaryInstaller::BinaryInstaller(AppPaths paths)
 
 std::optional<QString> BinaryInstaller::install(const QString &payloadPath) const
 {
-    const auto removePayload = qScopeGuard([&payloadPath] { QFile::remove(payloadPath); });
+    // Whatever the outcome, the installed executable is all that stays.
+    const auto cleanUp = qScopeGuard([this, &payloadPath] {
+        QFile::remove(payloadPath);
+        removeTree(nativePath(m_paths.extractionDirectory()));
+    });
     QFile payload(payloadPath);
     if (!payload.open(QIODevice::ReadOnly))
         return payload.errorString();
@@ -88,8 +145,10 @@ std::optional<QString> BinaryInstaller::install(const QString &payloadPath) cons
     const QString installPath = m_paths.binaryInstallPath();
     const QString staged = installPath + QStringLiteral(".new");
     if (format == PayloadFormat::Bare) {
-        if (auto failure = verify(payloadPath))
-            return failure;
+        const ExecutableHeader header = ExecutableHeader::read(payloadPath);
+        if (!header.runsHere())
+            return notNative(QStringLiteral("Downloaded file"), header.description());
+        printVerified();
         if (auto failure = moveOver(payloadPath, staged))
             return failure;
     } else if (auto failure = unpack(payloadPath, format, staged)) {
@@ -107,12 +166,11 @@ std::optional<QString> BinaryInstaller::unpack(const QString &payloadPath, Paylo
                                                const QString &staged) const
 {
     const QString directory = m_paths.extractionDirectory();
-    std::error_code error;
-    std::filesystem::remove_all(nativePath(directory), error);
+    std::error_code error = removeTree(nativePath(directory));
     if (!error)
-        std::filesystem::create_directories(nativePath(directory), error);
+        fs::create_directories(nativePath(directory), error);
     if (error)
-        return QString::fromLocal8Bit(error.message());
+        return describe(error);
 
     print(format == PayloadFormat::Zip ? QStringLiteral("📦 Detected ZIP archive")
                                        : QStringLiteral("📦 Detected GZIP/TAR.GZ archive"));
@@ -122,33 +180,33 @@ std::optional<QString> BinaryInstaller::unpack(const QString &payloadPath, Paylo
     const QList<QFileInfo> files = regularFiles(directory);
     QStringList names;
     QStringList quoted;
+    QList<QFileInfo> candidates;
     for (const QFileInfo &file : files) {
         names.append(file.fileName());
         quoted.append(u'"' + file.fileName() + u'"');
+        if (file.fileName().contains(QStringLiteral("halvex"), Qt::CaseInsensitive))
+            candidates.append(file);
     }
     print(QStringLiteral("📦 All extracted files: [") + quoted.join(QStringLiteral(", ")) + u']');
-    const auto found = std::find_if(files.cbegin(), files.cend(), [](const QFileInfo &file) {
-        return file.fileName().toLower().contains(QStringLiteral("halvex"));
-    });
-    if (found == files.cend())
+    if (candidates.isEmpty())
         return QStringLiteral("Binary 'halvex' not found in zip. Found: ") + names.join(QStringLiteral(", "));
-    print(QStringLiteral("🎯 Found binary: %1 at %2").arg(found->fileName(), found->filePath()));
 
-    if (auto failure = verify(found->filePath()))
-        return failure;
-    if (auto failure = moveOver(found->filePath(), staged))
-        return failure;
-    std::filesystem::remove_all(nativePath(directory), error);
-    return std::nullopt;
+    const auto chosen = chooseExecutable(directory, candidates);
+    if (const auto *why = std::get_if<QString>(&chosen))
+        return *why;
+    const QFileInfo &found = std::get<QFileInfo>(chosen);
+    print(QStringLiteral("🎯 Found binary: %1 at %2").arg(found.fileName(), found.filePath()));
+    printVerified();
+    return moveOver(found.filePath(), staged);
 }
 
 std::optional<QString> BinaryInstaller::makeRunnable(const QString &staged) const
 {
-    BinaryManager::removeQuarantine(staged);
+    ExecutableRepair::removeQuarantine(staged);
     if (::chmod(QFile::encodeName(staged).constData(), 0755) != 0)
         return qt_error_string(errno);
     if (!QFileInfo(staged).isExecutable())
-        BinaryManager::makeExecutable(staged);
+        ExecutableRepair::makeExecutable(staged);
     if (!QFileInfo(staged).isExecutable())
         return QStringLiteral("Cannot make the executable runnable at %1").arg(m_paths.directory());
     return std::nullopt;

@@ -9,16 +9,17 @@
 #include <optional>
 
 // The install steps of a downloaded payload, safe to run on a worker thread: recognise it, unpack
-// it if it is an archive, find and verify the executable, make it runnable, and only then move it
-// over the installed one, so that a failure leaves the previous executable in place. Reports its
-// progress on standard output.
+// it if it is an archive, choose the unpacked file that runs on this machine, make it runnable,
+// and only then move it over the installed one, so that a failure leaves the previous executable
+// in place. Reports its progress on standard output.
 class BinaryInstaller
 {
 public:
     explicit BinaryInstaller(AppPaths paths);
 
-    // Installs the payload at binaryInstallPath() and removes the payload file. Returns why the
-    // install failed, without the "Installation failed: " prefix.
+    // Installs the payload at binaryInstallPath(), then removes the payload file and the
+    // extraction directory whatever the outcome. Returns why the install failed, without the
+    // "Installation failed: " prefix.
     std::optional<QString> install(const QString &payloadPath) const;
 
 private:

@@ -4,15 +4,15 @@
 #include "BinaryDownload.h"
 #include "BinaryInstaller.h"
 #include "ExecutableFormat.h"
+#include "ExecutableRepair.h"
 #include "core/AppSettings.h"
 #include "platform/FileChooser.h"
-#include "platform/Quarantine.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QNetworkAccessManager>
 #include <QPointer>
-#include <QProcess>
 #include <QThreadPool>
 
 #include <cerrno>
@@ -39,7 +39,9 @@ BinaryManager::BinaryManager(AppSettings *settings, const AppPaths &paths, FileC
     , m_releaseBaseUrl(releaseBaseUrl)
     , m_transferTimeout(60s)
 {
+    connect(m_settings, &AppSettings::changed, this, &BinaryManager::watchBinary);
     connect(m_settings, &AppSettings::changed, this, &BinaryManager::changed);
+    watchBinary();
 }
 
 QString BinaryManager::binaryInstallURL() const
@@ -56,14 +58,55 @@ bool BinaryManager::isBinaryAvailable() const
     return info.isFile() && info.isExecutable();
 }
 
-void BinaryManager::removeQuarantine(const QString &path)
+BinaryManager::BinaryFileState BinaryManager::binaryFileState() const
 {
-    Quarantine::remove(path);
+    const QUrl binary = m_settings->binaryPath();
+    if (binary.isEmpty())
+        return {};
+    const QFileInfo info(binary.toLocalFile());
+    return {info.exists(), info.isExecutable()};
 }
 
-bool BinaryManager::makeExecutable(const QString &path)
+void BinaryManager::watchBinary()
 {
-    return QProcess::execute(QStringLiteral("/bin/chmod"), {QStringLiteral("+x"), path}) == 0;
+    m_binaryFileState = binaryFileState();
+    const QUrl binary = m_settings->binaryPath();
+    QStringList wanted;
+    if (!binary.isEmpty()) {
+        const QFileInfo info(binary.toLocalFile());
+        wanted = {info.absoluteFilePath(), info.absolutePath()};
+    }
+    if (!m_watcher) {
+        if (wanted.isEmpty())
+            return;
+        m_watcher = new QFileSystemWatcher(this);
+        connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &BinaryManager::binaryFileChanged);
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &BinaryManager::binaryFileChanged);
+    }
+    const QStringList watched = m_watcher->files() + m_watcher->directories();
+    QStringList stale;
+    for (const QString &path : watched)
+        if (!wanted.contains(path))
+            stale.append(path);
+    if (!stale.isEmpty())
+        m_watcher->removePaths(stale);
+    // A deleted file drops out of the watch; it is added again once it is back.
+    QStringList added;
+    for (const QString &path : std::as_const(wanted))
+        if (!watched.contains(path) && QFileInfo::exists(path))
+            added.append(path);
+    if (!added.isEmpty())
+        m_watcher->addPaths(added);
+}
+
+void BinaryManager::binaryFileChanged()
+{
+    const BinaryFileState before = m_binaryFileState;
+    watchBinary();
+    // The directory also changes with every save of the state files; the views only care about
+    // the configured file.
+    if (m_binaryFileState != before)
+        emit changed();
 }
 
 QUrl BinaryManager::downloadUrl() const
@@ -166,7 +209,7 @@ void BinaryManager::repairAndStore(const QString &path, const std::function<void
 {
     if (!QFileInfo(path).isFile())
         return reportSelection(QString(), QStringLiteral("Selected file does not exist"), completion);
-    removeQuarantine(path);
+    ExecutableRepair::removeQuarantine(path);
     if (isRunnable(path))
         return reportSelection(path, QString(), completion);
 
@@ -177,7 +220,7 @@ void BinaryManager::repairAndStore(const QString &path, const std::function<void
     const QString description = modeSet ? QString() : qt_error_string(errno);
     // chmod can succeed on a file that still cannot run (a file system mounted noexec), so every
     // repair is judged by the file, not by the tool's exit status.
-    if (isRunnable(path) || (makeExecutable(path) && isRunnable(path)))
+    if (isRunnable(path) || (ExecutableRepair::makeExecutable(path) && isRunnable(path)))
         return reportSelection(path, QString(), completion);
     const QString quotedPath = u'"' + path + u'"';
     if (modeSet)

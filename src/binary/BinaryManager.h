@@ -14,11 +14,12 @@
 
 class AppSettings;
 class FileChooser;
+class QFileSystemWatcher;
 class QNetworkAccessManager;
 
 // Obtains the server executable: downloads and installs the latest release, or lets the user
 // pick a file and makes it runnable. Its state is published through changed(), which also
-// passes on every change of the settings.
+// passes on every change of the settings and of the configured file on disk.
 class BinaryManager : public QObject
 {
     Q_OBJECT
@@ -46,10 +47,6 @@ public:
     void downloadBinary();
     void selectBinary(std::function<void(bool stored)> completion = {});
 
-    static void removeQuarantine(const QString &path);
-    // Runs /bin/chmod +x; true when it ran and exited with 0.
-    static bool makeExecutable(const QString &path);
-
     // The TLS settings of the download, for a release server with its own certificate authority.
     void setSslConfiguration(const QSslConfiguration &configuration) { m_sslConfiguration = configuration; }
     // How long a download may go without receiving anything.
@@ -67,12 +64,26 @@ private:
     // The outcome of a selection, delivered on the next turn of the event loop.
     void reportSelection(const QString &storedPath, const QString &error, const std::function<void(bool)> &completion);
     void storeBinaryPath(const QString &path);
+    // Watches the configured file, and its directory so that a file created again is noticed.
+    void watchBinary();
+    void binaryFileChanged();
+
+    // What the views show of the configured file.
+    struct BinaryFileState
+    {
+        bool exists = false;
+        bool executable = false;
+        friend bool operator==(const BinaryFileState &, const BinaryFileState &) = default;
+    };
+    BinaryFileState binaryFileState() const;
 
     AppSettings *m_settings;
     AppPaths m_paths;
     FileChooser *m_fileChooser;
     QUrl m_releaseBaseUrl;
     QNetworkAccessManager *m_network = nullptr;
+    QFileSystemWatcher *m_watcher = nullptr;
+    BinaryFileState m_binaryFileState;
     std::optional<QSslConfiguration> m_sslConfiguration;
     std::chrono::milliseconds m_transferTimeout;
     bool m_isDownloading = false;

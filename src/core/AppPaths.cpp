@@ -27,13 +27,17 @@ std::optional<QString> AppPaths::bundledServer(const QString &applicationDir)
     return server.filePath();
 }
 
+void AppPaths::createPrivateDirectory(const QString &directory)
+{
+    if (QFileInfo::exists(directory))
+        return;
+    QDir().mkpath(QFileInfo(directory).absolutePath());
+    ::mkdir(QFile::encodeName(directory).constData(), 0700);
+}
+
 QString AppPaths::directory() const
 {
-    if (!QFileInfo::exists(m_directory)) {
-        const QFileInfo info(m_directory);
-        QDir().mkpath(info.absolutePath());
-        ::mkdir(QFile::encodeName(m_directory).constData(), 0700);
-    }
+    createPrivateDirectory(m_directory);
     return m_directory;
 }
 

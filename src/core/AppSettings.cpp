@@ -2,11 +2,14 @@
 #include "AppSettings.h"
 
 #include "JsonFields.h"
+#include "StorageLocation.h"
 
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
+
+#include <cstdio>
 
 AppSettings::AppSettings(const AppPaths &paths, QObject *parent)
     : QObject(parent)
@@ -14,12 +17,14 @@ AppSettings::AppSettings(const AppPaths &paths, QObject *parent)
     , m_dataStorageLocation(defaultDataStorageLocation())
     , m_timezone(defaultTimezone())
 {
+    m_file.removeStaleTemporaries();
     const auto bytes = m_file.read();
     if (!bytes)
         return;
-    m_stored = decode(*bytes);
+    QString error;
+    m_stored = decode(*bytes, &error);
     if (!m_stored) {
-        m_file.markUndecodable();
+        m_file.markUndecodable(error);
         return;
     }
     QTimer::singleShot(0, this, &AppSettings::applyStoredValues);
@@ -30,18 +35,30 @@ QUrl AppSettings::defaultDataStorageLocation()
     return QUrl::fromLocalFile(QDir::homePath() + QStringLiteral("/Halvex"));
 }
 
-std::optional<AppSettings::Values> AppSettings::decode(const QByteArray &bytes)
+std::optional<AppSettings::Values> AppSettings::decode(const QByteArray &bytes, QString *error)
 {
     const QJsonDocument document = QJsonDocument::fromJson(bytes);
-    if (!document.isObject())
+    if (!document.isObject()) {
+        *error = QStringLiteral("not a JSON object");
         return std::nullopt;
+    }
     JsonFields fields(document.object());
     Values values;
-    values.dataStorageLocation = fields.url(QStringLiteral("dataStorageLocation"));
+    const QString location = fields.string(QStringLiteral("dataStorageLocation"));
     values.binaryPath = fields.optionalUrl(QStringLiteral("binaryPath")).value_or(QUrl());
     values.timezone = fields.optionalString(QStringLiteral("timezone")).value_or(defaultTimezone());
-    if (!fields.ok())
+    if (!fields.ok()) {
+        *error = fields.error();
         return std::nullopt;
+    }
+    // A location that is no folder of this machine is refused alone: the other two values are
+    // still good, and the default location is a safe one.
+    values.dataStorageLocation = QUrl(location, QUrl::StrictMode);
+    if (!StorageLocation::isValid(values.dataStorageLocation)) {
+        std::fprintf(stderr, "settings.json: the data storage location \"%s\" was refused. %s.\n",
+                     qUtf8Printable(location), qUtf8Printable(StorageLocation::requirement()));
+        values.dataStorageLocation = defaultDataStorageLocation();
+    }
     return values;
 }
 
@@ -92,5 +109,12 @@ bool AppSettings::save()
          m_binaryPath.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(m_binaryPath.toString(QUrl::FullyEncoded))},
         {QStringLiteral("timezone"), m_timezone},
     };
-    return m_file.write(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    QString error;
+    if (m_file.write(QJsonDocument(object).toJson(QJsonDocument::Compact), &error)) {
+        m_saveFailure.clear();
+        return true;
+    }
+    if (std::exchange(m_saveFailure, error) != error)
+        emit saveFailed(error);
+    return false;
 }

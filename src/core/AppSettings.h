@@ -34,14 +34,16 @@ public:
     void setBinaryPath(const QUrl &path);
     void setTimezone(const QString &timezone);
 
-    // Writes all three values; failures are silent, as for every write of the application's own
-    // files. Returns whether the file was written.
+    // Writes all three values. Returns whether the file was written; a failure is announced by
+    // saveFailed, once until a save succeeds again.
     bool save();
 
     QString settingsFilePath() const { return m_file.path(); }
 
 signals:
     void changed();
+    // "Could not save settings.json: <reason>"
+    void saveFailed(const QString &message);
 
 private:
     struct Values
@@ -50,13 +52,14 @@ private:
         QUrl binaryPath;
         QString timezone;
     };
-    static std::optional<Values> decode(const QByteArray &bytes);
+    static std::optional<Values> decode(const QByteArray &bytes, QString *error);
     // Applies the stored values if they have not been applied yet. Runs on the event-loop turn
     // after creation, or earlier when a caller writes before that turn came: a change or a save
     // must never be undone by, or write over, stored values that have not arrived yet.
     void applyStoredValues();
 
     StateFile m_file;
+    QString m_saveFailure; // of the last save, when it failed
     std::optional<Values> m_stored;
     QUrl m_dataStorageLocation;
     QUrl m_binaryPath;

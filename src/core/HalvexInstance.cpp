@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "HalvexInstance.h"
 
+#include "InstanceName.h"
+#include "InstancePort.h"
 #include "JsonFields.h"
 #include "JsonText.h"
 #include "ReferenceDate.h"
@@ -78,7 +80,7 @@ std::optional<HalvexInstance> HalvexInstance::fromJson(const QJsonObject &object
 {
     JsonFields fields(object);
     const auto date = [&fields, form](const QString &key) {
-        return form == DateForm::Iso8601 ? fields.isoDate(key) : fields.number(key);
+        return form == DateForm::Iso8601 ? fields.isoDate(key) : fields.referenceDate(key);
     };
     HalvexInstance instance;
     instance.id = fields.uuid(QStringLiteral("id"));
@@ -94,6 +96,17 @@ std::optional<HalvexInstance> HalvexInstance::fromJson(const QJsonObject &object
         return std::nullopt;
     }
     return instance;
+}
+
+QString HalvexInstance::validationError() const
+{
+    if (!InstanceName::isValid(name))
+        return QStringLiteral("the name is not allowed. ") + InstanceName::requirement() + u'.';
+    if (!InstancePort::isValid(port))
+        return QStringLiteral("\"port\" must be between %1 and %2")
+            .arg(InstancePort::lowest)
+            .arg(InstancePort::highest);
+    return {};
 }
 
 size_t qHash(const HalvexInstance &instance, size_t seed) noexcept

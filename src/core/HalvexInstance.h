@@ -38,6 +38,10 @@ struct HalvexInstance
     static std::optional<HalvexInstance> fromJson(const QJsonObject &object, DateForm form = DateForm::ReferenceSeconds,
                                                   QString *error = nullptr);
 
+    // Empty when the name and the port are ones the instance form accepts; otherwise a sentence
+    // naming the field at fault. Readers of stored records refuse a record that fails it.
+    QString validationError() const;
+
     friend bool operator==(const HalvexInstance &, const HalvexInstance &) = default;
 };
 

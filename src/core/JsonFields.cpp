@@ -77,18 +77,6 @@ qint64 JsonFields::integer(const QString &key)
     return static_cast<qint64>(d);
 }
 
-double JsonFields::number(const QString &key)
-{
-    const auto value = present(key);
-    if (!value)
-        return 0;
-    if (!value->isDouble()) {
-        fail(QStringLiteral("\"%1\" must be a number").arg(key));
-        return 0;
-    }
-    return value->toDouble();
-}
-
 bool JsonFields::boolean(const QString &key)
 {
     const auto value = present(key);
@@ -158,6 +146,19 @@ std::optional<QUrl> JsonFields::optionalUrl(const QString &key)
         return std::nullopt;
     }
     return url;
+}
+
+double JsonFields::referenceDate(const QString &key)
+{
+    const auto value = present(key);
+    if (!value)
+        return 0;
+    if (!value->isDouble() || !ReferenceDate::isInRange(value->toDouble())) {
+        fail(QStringLiteral("\"%1\" must be a date in seconds since 2001-01-01 00:00:00 UTC, in the years 1 to 9999")
+                 .arg(key));
+        return 0;
+    }
+    return value->toDouble();
 }
 
 double JsonFields::isoDate(const QString &key)

@@ -19,13 +19,14 @@ public:
     // Absent and null both read as "no value"; any other non-string is a problem.
     std::optional<QString> optionalString(const QString &key);
     qint64 integer(const QString &key);
-    double number(const QString &key);
     bool boolean(const QString &key);
     // UUID text in the 8-4-4-4-12 form, any letter case.
     QUuid uuid(const QString &key);
     // An absolute URL given as a string, e.g. file:///home/ann/Halvex.
     QUrl url(const QString &key);
     std::optional<QUrl> optionalUrl(const QString &key);
+    // Reference seconds as a number, in the years 1 to 9999 (see ReferenceDate::isInRange).
+    double referenceDate(const QString &key);
     // An internet date-time text (see ReferenceDate::fromIso8601), as reference seconds.
     double isoDate(const QString &key);
 

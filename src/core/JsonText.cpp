@@ -33,11 +33,27 @@ void appendString(QByteArray &out, QStringView text, Slashes slashes)
             out += text.sliced(runStart, at - runStart).toUtf8();
         runStart = -1;
     };
+    const auto appendEscape = [&out](char16_t c) {
+        out += "\\u";
+        for (int shift = 12; shift >= 0; shift -= 4)
+            out += hex[(c >> shift) & 0xF];
+    };
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (c >= 0x80) {
-            if (runStart < 0)
-                runStart = i;
+            // UTF-8 cannot hold a lone surrogate, and the reader drops a byte order mark at the
+            // start of a string: both are written as escapes, which read back unchanged.
+            const bool pair =
+                QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode());
+            if (pair || (!QChar::isSurrogate(c) && c != 0xFEFF)) {
+                if (runStart < 0)
+                    runStart = i;
+                if (pair)
+                    ++i;
+                continue;
+            }
+            endRun(i);
+            appendEscape(c);
             continue;
         }
         endRun(i);
@@ -67,13 +83,10 @@ void appendString(QByteArray &out, QStringView text, Slashes slashes)
             out += "\\t";
             break;
         default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out += hex[(c >> 4) & 0xF];
-                out += hex[c & 0xF];
-            } else {
+            if (c < 0x20)
+                appendEscape(c);
+            else
                 out += static_cast<char>(c);
-            }
         }
     }
     endRun(text.size());

@@ -10,8 +10,9 @@ namespace JsonText {
 
 enum class Slashes { Plain, Escaped };
 
-// A JSON string: quotes, backslashes and control characters escaped, everything else as UTF-8;
-// with Slashes::Escaped every '/' is written as "\/".
+// A JSON string: quotes, backslashes, control characters, lone surrogates and U+FEFF escaped,
+// everything else as UTF-8; with Slashes::Escaped every '/' is written as "\/". Any text reads
+// back unchanged.
 void appendString(QByteArray &out, QStringView text, Slashes slashes = Slashes::Plain);
 // The shortest text that reads back as exactly the same double.
 void appendNumber(QByteArray &out, double value);

@@ -8,6 +8,20 @@
 
 namespace ReferenceDate {
 
+namespace {
+
+// 0001-01-01T00:00:00Z and 10000-01-01T00:00:00Z in seconds since the Unix epoch.
+constexpr double firstSecond = -62135596800.0;
+constexpr double endSecond = 253402300800.0;
+
+} // namespace
+
+bool isInRange(double seconds)
+{
+    const double sinceEpoch = seconds + unixOffset;
+    return std::isfinite(sinceEpoch) && sinceEpoch >= firstSecond && sinceEpoch < endSecond;
+}
+
 double now()
 {
     using namespace std::chrono;
@@ -40,7 +54,11 @@ std::optional<double> fromIso8601(const QString &text)
     const QDateTime parsed = QDateTime::fromString(text, Qt::ISODate);
     if (!parsed.isValid())
         return std::nullopt;
-    return static_cast<double>(parsed.toSecsSinceEpoch()) - unixOffset;
+    // An offset can carry the UTC time out of the four-digit years, where no export could write it.
+    const double seconds = static_cast<double>(parsed.toSecsSinceEpoch()) - unixOffset;
+    if (!isInRange(seconds))
+        return std::nullopt;
+    return seconds;
 }
 
 } // namespace ReferenceDate

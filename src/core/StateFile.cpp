@@ -1,11 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "StateFile.h"
 
+#include "AppPaths.h"
+
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <cstdio>
+#include <unistd.h>
 
 StateFile::StateFile(QString path)
     : m_path(std::move(path))
@@ -19,21 +25,49 @@ std::optional<QByteArray> StateFile::read() const
     return file.readAll();
 }
 
+void StateFile::markUndecodable(const QString &reason)
+{
+    m_undecodable = reason;
+}
+
 void StateFile::keepUndecodableAside()
 {
-    m_undecodable = false;
+    const QString reason = *std::exchange(m_undecodable, std::nullopt);
     const QString aside =
         m_path + QStringLiteral(".corrupt-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     if (QFile::rename(m_path, aside)) {
-        std::fprintf(stderr, "%s could not be read and was kept as %s\n", qPrintable(m_path), qPrintable(aside));
+        std::fprintf(stderr, "%s could not be read (%s) and was kept as %s\n", qPrintable(m_path), qPrintable(reason),
+                     qPrintable(aside));
     }
 }
 
 bool StateFile::write(const QByteArray &bytes, QString *error)
 {
+    AppPaths::createPrivateDirectory(QFileInfo(m_path).absolutePath());
     if (m_undecodable)
         keepUndecodableAside();
-    return writeAtomically(m_path, bytes, error);
+    QString reason;
+    if (writeAtomically(m_path, bytes, &reason))
+        return true;
+    if (error)
+        *error = QStringLiteral("Could not save %1: %2").arg(QFileInfo(m_path).fileName(), reason);
+    return false;
+}
+
+void StateFile::removeStaleTemporaries() const
+{
+    const QFileInfo file(m_path);
+    // QSaveFile names its temporary file after the target, with six random letters.
+    const QRegularExpression temporary(QRegularExpression::anchoredPattern(QRegularExpression::escape(file.fileName()) +
+                                                                           QStringLiteral("\\.[A-Za-z]{6}")));
+    const QDateTime staleBefore = QDateTime::currentDateTimeUtc().addSecs(-60);
+    const QFileInfoList candidates = file.absoluteDir().entryInfoList({file.fileName() + QStringLiteral(".??????")},
+                                                                      QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo &candidate : candidates) {
+        if (temporary.match(candidate.fileName()).hasMatch() && candidate.ownerId() == ::geteuid() &&
+            candidate.lastModified() < staleBefore)
+            QFile::remove(candidate.absoluteFilePath());
+    }
 }
 
 bool StateFile::writeAtomically(const QString &path, const QByteArray &bytes, QString *error)

@@ -12,6 +12,10 @@ namespace ExecutableProbe {
 // magic database is missing, the file cannot be read or the description is not UTF-8.
 std::optional<QString> fileDescription(const QString &path);
 
+// What the file at path is when it is not a regular file ("a named pipe", "a directory"); nothing
+// for a regular file or one that is not there. Only a regular file may be probed further.
+std::optional<QString> notRegularFile(const QString &path);
+
 // The architectures the executable's own header names, separated by spaces ("x86_64",
 // "x86_64 arm64"); empty for anything that is not an ELF or Mach-O executable (a script).
 QString architectures(const QString &path);

@@ -23,6 +23,7 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
     , m_registry(std::make_unique<StateFile>(registryFile))
     , m_hostNames(std::move(hostNames))
 {
+    m_registry->removeStaleTemporaries();
     loadInstances();
 }
 
@@ -44,14 +45,22 @@ void InstanceManager::loadInstances()
         return;
     const QJsonDocument document = QJsonDocument::fromJson(*bytes);
     if (!document.isArray()) {
-        m_registry->markUndecodable();
+        m_registry->markUndecodable(QStringLiteral("not a JSON array"));
         return;
     }
+    const QJsonArray records = document.array();
     QList<HalvexInstance> loaded;
-    for (const QJsonValue &value : document.array()) {
-        auto instance = HalvexInstance::fromJson(value.toObject());
-        if (!value.isObject() || !instance) {
-            m_registry->markUndecodable();
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        QString error = QStringLiteral("not an object");
+        auto instance =
+            records[i].isObject()
+                ? HalvexInstance::fromJson(records[i].toObject(), HalvexInstance::DateForm::ReferenceSeconds, &error)
+                : std::nullopt;
+        // A name or port put in by hand must not reach a path, a host name or a launch.
+        if (instance)
+            error = instance->validationError();
+        if (!error.isEmpty()) {
+            m_registry->markUndecodable(QStringLiteral("record %1: ").arg(i + 1) + error);
             return;
         }
         // No process of this run can belong to a stored record: a flag saved while its server
@@ -65,7 +74,14 @@ void InstanceManager::loadInstances()
 
 bool InstanceManager::saveInstances()
 {
-    return m_registry->write(m_encoder.encode(m_instances));
+    QString error;
+    if (m_registry->write(m_encoder.encode(m_instances), &error)) {
+        m_saveFailure.clear();
+        return true;
+    }
+    if (std::exchange(m_saveFailure, error) != error)
+        emit saveFailed(error);
+    return false;
 }
 
 void InstanceManager::addInstance(const HalvexInstance &instance)
@@ -107,6 +123,12 @@ bool InstanceManager::verifyExecutable(const HalvexInstance &instance, const QSt
 {
     const QUuid id = instance.id;
     addLog(id, QStringLiteral("Verifying binary: ") + path);
+    // Reading anything but a regular file can block for ever (a named pipe waits for a writer).
+    if (const auto kind = ExecutableProbe::notRegularFile(path)) {
+        addLog(id, QStringLiteral("❌ ERROR: Binary is ") + *kind + QStringLiteral(", not a regular file"));
+        addLog(id, QStringLiteral("Please download or select a valid binary in Settings."));
+        return false;
+    }
     if (const auto description = ExecutableProbe::fileDescription(path))
         addLog(id, QStringLiteral("Binary type: ") + *description);
 
@@ -288,12 +310,19 @@ void InstanceManager::clearLogs(const QUuid &id)
 
 QString InstanceManager::dataDirectoryPath(const HalvexInstance &instance) const
 {
+    // Such a name could climb out of the storage location ("../x") or name the location itself.
+    if (!InstanceName::isValid(instance.name))
+        return {};
     return QDir::cleanPath(m_settings->dataStorageLocation().toLocalFile()) + u'/' + instance.name;
 }
 
 void InstanceManager::createDataDirectory(const HalvexInstance &instance)
 {
     const QString path = dataDirectoryPath(instance);
+    if (path.isEmpty()) {
+        addLog(instance.id, QStringLiteral("⚠️ Warning: Could not create data directory: invalid instance name"));
+        return;
+    }
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(path).toStdString()), error);
     if (!error) {

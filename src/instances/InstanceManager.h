@@ -41,6 +41,8 @@ public:
     void addInstance(const HalvexInstance &instance);
     void updateInstance(const HalvexInstance &instance);
     void deleteInstance(const HalvexInstance &instance);
+    // Returns whether the file was written; a failure is announced by saveFailed, once until a
+    // save succeeds again.
     bool saveInstances();
     void loadInstances();
 
@@ -48,7 +50,7 @@ public:
     void clearLogs(const QUuid &id);
 
     // The instance's data directory: the storage location with the name appended as one path
-    // component, as a plain file-system path.
+    // component, as a plain file-system path. Empty for a name that fails the name rule.
     QString dataDirectoryPath(const HalvexInstance &instance) const;
     void createDataDirectory(const HalvexInstance &instance);
 
@@ -72,6 +74,8 @@ signals:
     void instancesChanged();
     // The log of this id changed: an entry was added, or the log was cleared or removed.
     void logsChanged(const QUuid &id);
+    // "Could not save instances.json: <reason>"
+    void saveFailed(const QString &message);
 
 private:
     void removeDataDirectory(const HalvexInstance &instance);
@@ -83,6 +87,7 @@ private:
     AppSettings *m_settings;
     std::unique_ptr<StateFile> m_registry;
     RegistryEncoder m_encoder;
+    QString m_saveFailure; // of the last save, when it failed
     std::optional<LocalHostNames> m_hostNames;
     QList<HalvexInstance> m_instances;
     InstanceLogs m_logs;

@@ -10,6 +10,7 @@
 #include "Typography.h"
 #include "core/InstanceConflicts.h"
 #include "core/InstanceName.h"
+#include "core/InstancePort.h"
 #include "instances/InstanceManager.h"
 #include "platform/PortProbe.h"
 
@@ -126,7 +127,7 @@ bool AddEditInstanceView::isValid() const
     if (m_name->text().isEmpty() || m_authToken->text().isEmpty())
         return false;
     const std::optional<qint64> port = integerValue(m_port->text());
-    return port && *port >= 1 && *port <= 65535;
+    return port && InstancePort::isValid(*port);
 }
 
 void AddEditInstanceView::lowerCaseName()

@@ -59,6 +59,12 @@ MainView::MainView(ViewContext context, QWidget *parent)
     connect(m_context.instances, &InstanceManager::instancesChanged, this, &MainView::syncList);
     connect(m_context.binary, &BinaryManager::changed, this, &MainView::updateAddAction);
     connect(m_context.settings, &AppSettings::changed, this, &MainView::updateAddAction);
+    // A change that could not be written to the managers' own files is lost at the next start.
+    const auto reportSaveFailure = [this](const QString &message) {
+        m_context.prompter->alert(this, QStringLiteral("Error"), message);
+    };
+    connect(m_context.instances, &InstanceManager::saveFailed, this, reportSaveFailure);
+    connect(m_context.settings, &AppSettings::saveFailed, this, reportSaveFailure);
     syncList();
     updateAddAction();
 }

@@ -10,6 +10,7 @@
 #include "backup/ImportExportManager.h"
 #include "binary/BinaryManager.h"
 #include "core/AppSettings.h"
+#include "core/StorageLocation.h"
 #include "core/Version.h"
 #include "platform/FileChooser.h"
 
@@ -362,7 +363,12 @@ void SettingsView::changeStorageLocation()
     m_fileChooser->choose(request, this, [this](const QString &path) {
         if (path.isEmpty())
             return;
-        m_settings->setDataStorageLocation(QUrl::fromLocalFile(path));
+        const QUrl location = QUrl::fromLocalFile(path);
+        if (!StorageLocation::isValid(location)) {
+            m_prompter->alert(this, QStringLiteral("Error"), StorageLocation::requirement() + u'.');
+            return;
+        }
+        m_settings->setDataStorageLocation(location);
         m_settings->save();
     });
 }

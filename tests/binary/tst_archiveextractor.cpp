@@ -57,10 +57,11 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::addColumn<QStringList>("files");
         const QByteArray elf = QByteArray::fromHex("7f454c4602");
-        QTest::newRow("tar.gz with an inner link")
+        QTest::newRow("tar.gz with inner links")
             << PayloadFormat::Gzip
-            << Entries{ArchiveEntry::file("bin/halvex", elf), ArchiveEntry::symlink("halvex", "bin/halvex")}
-            << QString() << QStringList{"bin/halvex", "halvex"};
+            << Entries{ArchiveEntry::file("bin/halvex", elf), ArchiveEntry::symlink("halvex", "bin/halvex"),
+                       ArchiveEntry::symlink("lib/halvex", "../bin/halvex")}
+            << QString() << QStringList{"bin/halvex", "halvex", "lib/halvex"};
         QTest::newRow("dot prefixed names")
             << PayloadFormat::Gzip << Entries{ArchiveEntry::file("./halvex")} << QString() << QStringList{"halvex"};
         QTest::newRow("parent deeper in the name")
@@ -78,6 +79,14 @@ private slots:
         QTest::newRow("hard link leaving")
             << PayloadFormat::Gzip << Entries{ArchiveEntry::hardlink("hard", "../archive")}
             << "Refusing link that leaves the extraction directory: hard -> ../archive" << QStringList();
+        QTest::newRow("link climbing out of another link")
+            << PayloadFormat::Gzip << Entries{ArchiveEntry::symlink("s", "."), ArchiveEntry::symlink("u", "s/..")}
+            << "Refusing link that leaves the extraction directory: u -> s/.." << QStringList{"s"};
+        QTest::newRow("hard link to a symbolic link")
+            << PayloadFormat::Gzip << Entries{ArchiveEntry::symlink("d/s", "../f"), ArchiveEntry::hardlink("h", "d/s")}
+            << "Refusing hard link to a symbolic link: h -> d/s" << QStringList{"d/s"};
+        QTest::newRow("entry without a name") << PayloadFormat::Gzip << Entries{ArchiveEntry::file("")}
+                                              << "Malformed archive: entry 1 has no name" << QStringList();
     }
     void extract()
     {
@@ -86,25 +95,48 @@ private slots:
         QFETCH(QString, error);
         QFETCH(QStringList, files);
         QCOMPARE(this->extract(buildArchive(format, entries), format).value_or(QString()), error);
-        for (const QString &name : files)
-            QVERIFY2(QFileInfo::exists(extractionDirectory() + u'/' + name), qPrintable(name));
+        for (const QString &name : files) {
+            const QFileInfo file(extractionDirectory() + u'/' + name);
+            QVERIFY2(file.exists() || file.isSymLink(), qPrintable(name));
+        }
+        // A refused entry is never written.
+        if (!error.isEmpty() && !entries.last().name.isEmpty())
+            QVERIFY(!QFileInfo(extractionDirectory() + u'/' + entries.last().name).isSymLink() &&
+                    !QFileInfo::exists(extractionDirectory() + u'/' + entries.last().name));
         QCOMPARE(filesOutside(), QStringList());
     }
 
-    void sizeLimit_countsWrittenBytes_data()
+    void directoriesAndFiles_keepOwnerRights()
     {
+        const QByteArray archive = buildArchive(
+            PayloadFormat::Gzip, {ArchiveEntry::directory("locked", 0), ArchiveEntry::file("locked/halvex", 0)});
+        QCOMPARE(extract(archive, PayloadFormat::Gzip), std::nullopt);
+        const auto owner = QFile::ReadOwner | QFile::WriteOwner;
+        QVERIFY(
+            QFile::permissions(extractionDirectory() + QStringLiteral("/locked")).testFlags(owner | QFile::ExeOwner));
+        QVERIFY(QFile::permissions(extractionDirectory() + QStringLiteral("/locked/halvex")).testFlags(owner));
+    }
+
+    void sizeLimit_data()
+    {
+        QTest::addColumn<PayloadFormat>("format");
+        QTest::addColumn<Entries>("entries");
         QTest::addColumn<qint64>("limit");
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("exactly at the limit") << qint64(8192) << true;
-        QTest::newRow("one byte over") << qint64(8191) << false;
+        const Entries twoFiles{ArchiveEntry::file("a", QByteArray(4096, 'a')),
+                               ArchiveEntry::file("b", QByteArray(4096, 'b'))};
+        QTest::newRow("exactly at the limit") << PayloadFormat::Zip << twoFiles << qint64(8192) << true;
+        QTest::newRow("one byte over") << PayloadFormat::Zip << twoFiles << qint64(8191) << false;
+        QTest::newRow("sparse entry, holes counted")
+            << PayloadFormat::Gzip << Entries{ArchiveEntry::sparse("halvex", 1 << 20)} << qint64(8192) << false;
     }
-    void sizeLimit_countsWrittenBytes()
+    void sizeLimit()
     {
+        QFETCH(PayloadFormat, format);
+        QFETCH(Entries, entries);
         QFETCH(qint64, limit);
         QFETCH(bool, accepted);
-        const QByteArray archive = buildArchive(PayloadFormat::Zip, {ArchiveEntry::file("a", QByteArray(4096, 'a')),
-                                                                     ArchiveEntry::file("b", QByteArray(4096, 'b'))});
-        const auto error = extract(archive, PayloadFormat::Zip, limit);
+        const auto error = extract(buildArchive(format, entries), format, limit);
         QCOMPARE(!error.has_value(), accepted);
         if (error)
             QVERIFY2(error->startsWith(QStringLiteral("Unpacked size exceeds ")), qPrintable(*error));

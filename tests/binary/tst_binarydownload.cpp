@@ -12,6 +12,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 using Entries = QList<ArchiveEntry>;
 
@@ -23,6 +24,14 @@ QByteArray elf()
 {
     QFile file(QStringLiteral("/bin/true"));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The machine's own executable, built for another processor.
+QByteArray elfFor(quint16 machine)
+{
+    QByteArray bytes = elf();
+    qToLittleEndian(machine, bytes.data() + 18);
+    return bytes;
 }
 
 QByteArray readFile(const QString &path)
@@ -81,7 +90,6 @@ private slots:
         // The whole message; one ending in "*" is a prefix.
         QTest::addColumn<QString>("error");
         QTest::addColumn<QStringList>("printed");
-        const QString notLinux = QStringLiteral("Installation failed: Extracted file is not a valid Linux binary");
         QTest::newRow("zip with folder and readme")
             << buildArchive(PayloadFormat::Zip, {ArchiveEntry::file("halvex-linux-amd64/halvex", elf()),
                                                  ArchiveEntry::file("halvex-linux-amd64/README", "read me")})
@@ -93,7 +101,13 @@ private slots:
                                 << QStringList{"📦 Detected GZIP/TAR.GZ archive", "📦 All extracted files: [\"halvex\"]",
                                                "🎯 Found binary: halvex at %1/halvex"};
         QTest::newRow("bare ELF") << elf() << 200 << QString() << QStringList{"✅ Binary format verified as ELF"};
-        QTest::newRow("bare script") << QByteArray("#!/bin/sh\necho new\n") << 200 << notLinux << QStringList();
+        QTest::newRow("bare script") << QByteArray("#!/bin/sh\necho new\n") << 200
+                                     << "Installation failed: Downloaded file is not a valid Linux binary: text "
+                                        "beginning \"#!/bin/sh\""
+                                     << QStringList();
+        QTest::newRow("bare ELF for another machine")
+            << elfFor(183) << 200 << "Installation failed: Downloaded file is not a valid Linux binary: ELF for aarch64"
+            << QStringList();
         QTest::newRow("HTTP error page") << elf() << 404 << "Download failed: HTTP 404" << QStringList();
         QTest::newRow("only HALVEX-SERVER")
             << buildArchive(PayloadFormat::Zip, {ArchiveEntry::file("HALVEX-SERVER", elf())}) << 200 << QString()
@@ -101,10 +115,41 @@ private slots:
         QTest::newRow("only server") << buildArchive(PayloadFormat::Gzip, {ArchiveEntry::file("server", elf())}) << 200
                                      << "Installation failed: Binary 'halvex' not found in zip. Found: server"
                                      << QStringList{"📦 All extracted files: [\"server\"]"};
-        QTest::newRow("hidden companion reached first")
+        // Among the files named after the server, the one that runs here; "halvex" itself, then the shallowest.
+        QTest::newRow("readme named after the server comes first")
+            << buildArchive(PayloadFormat::Zip,
+                            {ArchiveEntry::file("HALVEX-README.txt", "read me"), ArchiveEntry::file("halvex", elf())})
+            << 200 << QString() << QStringList{"🎯 Found binary: halvex at %1/halvex"};
+        QTest::newRow("hidden companion comes first")
             << buildArchive(PayloadFormat::Zip, {ArchiveEntry::file("halvex", elf()),
                                                  ArchiveEntry::file("._halvex", QByteArray::fromHex("00051607"))})
-            << 200 << notLinux << QStringList{"🎯 Found binary: ._halvex at %1/._halvex"};
+            << 200 << QString() << QStringList{"🎯 Found binary: halvex at %1/halvex"};
+        QTest::newRow("exact name before a shallower one")
+            << buildArchive(PayloadFormat::Gzip,
+                            {ArchiveEntry::file("a-docs/halvex.md", "# Halvex"),
+                             ArchiveEntry::file("halvex-tool", elf()), ArchiveEntry::file("z/bin/halvex", elf())})
+            << 200 << QString() << QStringList{"🎯 Found binary: halvex at %1/z/bin/halvex"};
+        QTest::newRow("shallowest") << buildArchive(PayloadFormat::Gzip,
+                                                    {ArchiveEntry::file("a/b/halvex-server", elf()),
+                                                     ArchiveEntry::file("z/halvex-server", elf())})
+                                    << 200 << QString()
+                                    << QStringList{"🎯 Found binary: halvex-server at %1/z/halvex-server"};
+        QTest::newRow("executable for another machine")
+            << buildArchive(PayloadFormat::Zip, {ArchiveEntry::file("halvex", elfFor(183))}) << 200
+            << "Installation failed: Extracted file is not a valid Linux binary: halvex (ELF for aarch64)"
+            << QStringList{"📦 All extracted files: [\"halvex\"]"};
+        QTest::newRow("no candidate runs here")
+            << buildArchive(PayloadFormat::Zip,
+                            {ArchiveEntry::file("._halvex", QByteArray::fromHex("00051607")),
+                             ArchiveEntry::file("halvex.md", "# Halvex\n"), ArchiveEntry::file("server", elf())})
+            << 200
+            << "Installation failed: No extracted file is a valid Linux binary: ._halvex (data beginning 00 05 16 "
+               "07), halvex.md (text beginning \"# Halvex\")"
+            << QStringList();
+        QTest::newRow("directory without owner rights")
+            << buildArchive(PayloadFormat::Gzip,
+                            {ArchiveEntry::directory("locked", 0), ArchiveEntry::file("locked/halvex", elf())})
+            << 200 << QString() << QStringList{"🎯 Found binary: halvex at %1/locked/halvex"};
         QTest::newRow("parent in a name")
             << buildArchive(PayloadFormat::Zip,
                             {ArchiveEntry::file("../escape", elf()), ArchiveEntry::file("halvex", elf())})
@@ -159,9 +204,9 @@ private slots:
             QCOMPARE(QFile::permissions(installed), QFileDevice::Permissions(0x7755));
             QVERIFY(readFile(paths().settingsFile()).contains(QUrl::fromLocalFile(installed).toEncoded()));
         }
-        // No payload or half-installed file is left behind, and nothing left the state directory.
+        // No payload, extraction folder or half-installed file is left behind, whatever the
+        // outcome, and nothing left the state directory.
         QStringList left = QDir(paths().directory()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        left.removeOne(QStringLiteral("extract_temp"));
         left.removeOne(QStringLiteral("settings.json"));
         QCOMPARE(left, QStringList{QStringLiteral("halvex")});
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"state"});

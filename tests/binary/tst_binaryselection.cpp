@@ -150,6 +150,34 @@ private slots:
         QCOMPARE(changed.count(), binary.isEmpty() ? 0 : 1);
         QCOMPARE(manager.isBinaryAvailable(), available);
     }
+
+    void configuredFile_watchedWhileTheApplicationRuns()
+    {
+        // Configured through a link, so that a change of the file itself is seen only by a watch
+        // on the configured path, and the removal of the link only by one on its directory.
+        const auto rw = QFile::ReadOwner | QFile::WriteOwner;
+        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("real")));
+        const QString target = writeFile(m_dir.filePath(QStringLiteral("real/halvex")), rw | QFile::ExeOwner);
+        const QString path = m_dir.filePath(QStringLiteral("halvex"));
+        QVERIFY(QFile::link(target, path));
+        AppSettings settings(paths());
+        ScriptedFileChooser chooser;
+        BinaryManager manager(&settings, paths(), &chooser, QUrl());
+        settings.setBinaryPath(QUrl::fromLocalFile(path));
+        QSignalSpy changed(&manager, &BinaryManager::changed);
+
+        QVERIFY(QFile::remove(path));
+        QTRY_VERIFY(!changed.isEmpty());
+        QVERIFY(!manager.isBinaryAvailable());
+        changed.clear();
+        QVERIFY(QFile::link(target, path));
+        QTRY_VERIFY(!changed.isEmpty());
+        QVERIFY(manager.isBinaryAvailable());
+        changed.clear();
+        QVERIFY(QFile::setPermissions(target, rw));
+        QTRY_VERIFY(!changed.isEmpty());
+        QVERIFY(!manager.isBinaryAvailable());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestBinarySelection)

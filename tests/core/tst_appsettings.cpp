@@ -2,8 +2,10 @@
 #include "core/AppPaths.h"
 #include "core/AppSettings.h"
 
+#include "RefusedValues.h"
 #include "TestJson.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -86,9 +88,6 @@ private slots:
         QTest::newRow("missing location rejects all")
             << json("{'binaryPath':'file:///opt/halvex','timezone':'UTC'}") << home << ""
             << "Europe/Vienna";
-        QTest::newRow("location not a URL rejects all")
-            << json("{'dataStorageLocation':'not a url','timezone':'UTC'}") << home << ""
-            << "Europe/Vienna";
         QTest::newRow("location a number rejects all")
             << json("{'dataStorageLocation':5,'timezone':'UTC'}") << home << ""
             << "Europe/Vienna";
@@ -115,6 +114,42 @@ private slots:
         QCOMPARE(settings.dataStorageLocation().toLocalFile(), location);
         QCOMPARE(settings.binaryPath().toLocalFile(), binary);
         QCOMPARE(settings.timezone(), timezone);
+    }
+
+    void refusedLocation_keepsTheOtherValues_data() { RefusedValues::addLocationRows(); }
+    void refusedLocation_keepsTheOtherValues()
+    {
+        QFETCH(QString, location);
+        writeSettings(QJsonDocument(QJsonObject{{"dataStorageLocation", location},
+                                                {"binaryPath", "file:///opt/halvex"},
+                                                {"timezone", "UTC"}})
+                          .toJson());
+        AppSettings settings(paths());
+        waitForLoad();
+        QCOMPARE(settings.dataStorageLocation(), AppSettings::defaultDataStorageLocation());
+        QCOMPARE(settings.binaryPath(), QUrl::fromLocalFile(QStringLiteral("/opt/halvex")));
+        QCOMPARE(settings.timezone(), QStringLiteral("UTC"));
+    }
+
+    // Only QSaveFile's temporaries of our own file, left by a write cut short, go; the second name
+    // may be a write in progress.
+    void staleTemporaries_removedAtStart()
+    {
+        const QString directory = paths().directory();
+        const QStringList names{"settings.json.AbCdEf", "settings.json.GhIjKl", "settings.json.AbCd12",
+                                "settings.json.corrupt-20250101-120000", "other.json.AbCdEf"};
+        for (const QString &name : names) {
+            QFile file(directory + u'/' + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const int age = name == names.at(1) ? 0 : 3600;
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-age), QFile::FileModificationTime));
+        }
+        QVERIFY(QFile::link(directory + QStringLiteral("/other.json.AbCdEf"),
+                            directory + QStringLiteral("/settings.json.LiNkEd")));
+        AppSettings settings(paths());
+        QStringList expected = names.mid(1) << QStringLiteral("settings.json.LiNkEd");
+        expected.sort();
+        QCOMPARE(QDir(directory).entryList(QDir::Files | QDir::System, QDir::Name), expected);
     }
 
     void save_writesAllKeysWithNullBinaryAndEscapedSpaces()

@@ -47,7 +47,7 @@ private slots:
         QTest::newRow("plain") << "orders" << 786297600.123456;
         QTest::newRow("quotes and backslash") << "a\"b\\c" << 0.0;
         QTest::newRow("slash and controls") << "a/b\n\t\u0001\u001f" << -1.5;
-        QTest::newRow("non-ascii") << "café ☕ 😀" << 1e21;
+        QTest::newRow("non-ascii") << "café ☕ 😀" << 786297600.5;
         QTest::newRow("integral date") << "x" << 100.0;
         QTest::newRow("tiny date") << "x" << 1e-7;
     }

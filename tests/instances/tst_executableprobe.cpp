@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "instances/ExecutableProbe.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+
+#include <sys/stat.h>
 
 class TestExecutableProbe : public QObject
 {
@@ -22,64 +25,48 @@ private:
             file.write(bytes);
         return path;
     }
-    static QByteArray elfHeader(quint16 machine, bool bigEndian = false)
+    static QByteArray elfHeader(quint16 machine)
     {
         QByteArray header("\x7F"
-                          "ELF\x02",
-                          5);
-        header += bigEndian ? '\x02' : '\x01';
-        header += QByteArray(18 - header.size(), '\0');
+                          "ELF\x02\x01",
+                          6);
+        header += QByteArray(12, '\0');
         char bytes[2];
-        if (bigEndian)
-            qToBigEndian(machine, bytes);
-        else
-            qToLittleEndian(machine, bytes);
+        qToLittleEndian(machine, bytes);
         return header + QByteArray(bytes, 2) + QByteArray(44, '\0');
     }
-    static QByteArray le32(quint32 value)
+private slots:
+    void architectures_readFromTheFile()
     {
-        char bytes[4];
-        qToLittleEndian(value, bytes);
-        return QByteArray(bytes, 4);
-    }
-    static QByteArray be32(quint32 value)
-    {
-        char bytes[4];
-        qToBigEndian(value, bytes);
-        return QByteArray(bytes, 4);
-    }
-    static QByteArray fat(const QList<quint32> &cpus)
-    {
-        QByteArray header = be32(0xCAFEBABE) + be32(static_cast<quint32>(cpus.size()));
-        for (const quint32 cpu : cpus)
-            header += be32(cpu) + QByteArray(16, '\0');
-        return header;
+        QCOMPARE(ExecutableProbe::architectures(write(QStringLiteral("exe"), elfHeader(183))), QStringLiteral("arm64"));
+        QCOMPARE(ExecutableProbe::architectures(write(QStringLiteral("script"), "#!/bin/sh\n")), QString());
+        QCOMPARE(ExecutableProbe::architectures(m_dir.filePath(QStringLiteral("missing"))), QString());
     }
 
-private slots:
-    void architectures_data()
+    void notRegularFile_data()
     {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("elf x86-64") << elfHeader(62) << "x86_64";
-        QTest::newRow("elf aarch64") << elfHeader(183) << "arm64";
-        QTest::newRow("elf big-endian ppc64") << elfHeader(21, true) << "ppc64";
-        QTest::newRow("elf unknown machine") << elfHeader(999) << "";
-        QTest::newRow("macho 64 x86-64") << le32(0xFEEDFACF) + le32(0x01000007) + QByteArray(24, '\0') << "x86_64";
-        QTest::newRow("macho 32 i386") << le32(0xFEEDFACE) + le32(7) + QByteArray(24, '\0') << "i386";
-        QTest::newRow("fat x86-64 and arm64") << fat({0x01000007, 0x0100000C}) << "x86_64 arm64";
-        QTest::newRow("java class") << be32(0xCAFEBABE) + be32(0x00000037) + QByteArray(64, '\0') << "";
-        QTest::newRow("script") << QByteArray("#!/bin/sh\necho hi\n") << "";
-        QTest::newRow("empty") << QByteArray() << "";
-        QTest::newRow("truncated elf") << QByteArray("\x7F"
-                                                     "ELF\x02\x01")
-                                       << "";
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("regular file") << "file"
+                                      << "";
+        QTest::newRow("link to a regular file") << "link"
+                                                << "";
+        QTest::newRow("missing") << "missing"
+                                 << "";
+        QTest::newRow("named pipe") << "pipe"
+                                    << "a named pipe";
+        QTest::newRow("directory") << "dir"
+                                   << "a directory";
     }
-    void architectures()
+    void notRegularFile()
     {
-        QFETCH(QByteArray, content);
-        QFETCH(QString, expected);
-        QCOMPARE(ExecutableProbe::architectures(write(QStringLiteral("exe"), content)), expected);
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        const QString file = write(QStringLiteral("file"), "x");
+        QFile::link(file, m_dir.filePath(QStringLiteral("link")));
+        ::mkfifo(QFile::encodeName(m_dir.filePath(QStringLiteral("pipe"))).constData(), 0600);
+        QDir(m_dir.path()).mkdir(QStringLiteral("dir"));
+        QCOMPARE(ExecutableProbe::notRegularFile(m_dir.filePath(name)).value_or(QString()), kind);
     }
 
     void description_matchesTheFileTool_data()

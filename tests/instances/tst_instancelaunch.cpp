@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -212,6 +213,11 @@ private slots:
                                  << QStringList{
                                         QStringLiteral("Error: Halvex binary not found at path: <path>"),
                                         QStringLiteral("Please download or select a valid binary in Settings.")};
+        QTest::newRow("named pipe") << QStringLiteral("pipe") << QByteArray()
+                                    << QStringList{
+                                           QStringLiteral("Verifying binary: <path>"),
+                                           QStringLiteral("❌ ERROR: Binary is a named pipe, not a regular file"),
+                                           QStringLiteral("Please download or select a valid binary in Settings.")};
         QTest::newRow("script") << QStringLiteral("script.sh") << QByteArray("#!/bin/sh\necho hi\n")
                                 << QStringList{QStringLiteral("Verifying binary: <path>"),
                                                QStringLiteral("Binary type: POSIX shell script, ASCII text executable"),
@@ -228,6 +234,8 @@ private slots:
         if (!file.isEmpty()) {
             if (!content.isEmpty())
                 writeFile(file, content, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            if (file == u"pipe")
+                QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0700), 0);
             useExecutable(path);
         }
         const HalvexInstance instance = add(QStringLiteral("refused"));

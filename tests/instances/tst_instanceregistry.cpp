@@ -4,13 +4,15 @@
 #include "instances/InstanceManager.h"
 
 #include "LogMessages.h"
-
+#include "RefusedValues.h"
 #include "TestJson.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -122,6 +124,33 @@ private slots:
         QCOMPARE(registryArray().size(), 1);
     }
 
+    // A record that could never start, or whose name would reach outside the storage location.
+    void refusedValue_failsTheRegistry_data() { RefusedValues::addRecordRows(); }
+    void refusedValue_failsTheRegistry()
+    {
+        QFETCH(QString, key);
+        QFETCH(QJsonValue, registryValue);
+        const QJsonObject good = named(QStringLiteral("orders")).toJson();
+        QJsonObject bad = named(QStringLiteral("billing"), 8081).toJson();
+        bad[key] = registryValue;
+        const QByteArray stored = QJsonDocument(QJsonArray{good, bad}).toJson(QJsonDocument::Compact);
+        writeRegistry(stored);
+        auto registry = manager();
+        QVERIFY(registry->instances().isEmpty());
+        registry->addInstance(named(QStringLiteral("fresh")));
+        QCOMPARE(QDir(paths().directory()).entryList({QStringLiteral("instances.json.corrupt-*")}).size(), 1);
+    }
+
+    void staleTemporary_removedAtStart()
+    {
+        QFile stray(paths().registryFile() + QStringLiteral(".XyZabc"));
+        QVERIFY(stray.open(QIODevice::WriteOnly));
+        QVERIFY(stray.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFile::FileModificationTime));
+        stray.close();
+        auto registry = manager();
+        QVERIFY(!stray.exists());
+    }
+
     void update_replacesInPlaceAndIgnoresUnknownId()
     {
         auto registry = manager();
@@ -171,7 +200,7 @@ private slots:
         QCOMPARE(registryBytes(), QByteArray("[]"));
     }
 
-    void delete_refusesUnsafeNames_data()
+    void unsafeNames_buildNoPath_data()
     {
         QTest::addColumn<QString>("name");
         QTest::newRow("dot dot") << "..";
@@ -179,8 +208,9 @@ private slots:
         QTest::newRow("empty") << "";
         QTest::newRow("slash") << "keep/inner";
         QTest::newRow("absolute") << "/etc";
+        QTest::newRow("climbing out") << "../precious";
     }
-    void delete_refusesUnsafeNames()
+    void unsafeNames_buildNoPath()
     {
         QFETCH(QString, name);
         auto registry = manager();
@@ -189,6 +219,11 @@ private slots:
         QVERIFY(sibling.open(QIODevice::WriteOnly));
         sibling.close();
         HalvexInstance unsafe = named(name);
+        QCOMPARE(registry->dataDirectoryPath(unsafe), QString());
+        registry->createDataDirectory(unsafe);
+        QCOMPARE(logMessages(registry->logs(unsafe.id)),
+                 QStringList{QStringLiteral("⚠️ Warning: Could not create data directory: invalid instance name")});
+        QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("precious"))));
         registry->deleteInstance(unsafe);
         QVERIFY(QFileInfo(storage() + QStringLiteral("/keep/inner")).isDir());
         QVERIFY(QFileInfo::exists(m_dir->filePath(QStringLiteral("sibling.txt"))));
@@ -210,16 +245,32 @@ private slots:
         QVERIFY(QFileInfo::exists(outside + QStringLiteral("/precious")));
     }
 
-    void writeFailure_leavesMemoryIntact()
+    void writeFailure_leavesMemoryIntactAndIsReportedOnce()
     {
         auto registry = manager();
+        QSignalSpy failed(registry.get(), &InstanceManager::saveFailed);
         QVERIFY(QDir().mkpath(paths().registryFile())); // a directory in the way
         registry->addInstance(named(QStringLiteral("orders")));
         QCOMPARE(registry->instances().size(), 1);
         QVERIFY(!registry->saveInstances());
+        QCOMPARE(failed.size(), 1);
+        QVERIFY2(failed.at(0).at(0).toString().startsWith(QStringLiteral("Could not save instances.json: ")),
+                 qPrintable(failed.at(0).at(0).toString()));
         QDir(paths().registryFile()).removeRecursively();
         QVERIFY(registry->saveInstances());
         QCOMPARE(registryArray().size(), 1);
+    }
+
+    void stateDirectoryGone_createdAgainBeforeTheNextSave()
+    {
+        auto registry = manager();
+        const QString directory = m_dir->filePath(QStringLiteral("state"));
+        registry->addInstance(named(QStringLiteral("orders")));
+        QVERIFY(QDir(directory).removeRecursively());
+        registry->addInstance(named(QStringLiteral("billing"), 8081));
+        QCOMPARE(QFile::permissions(directory), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                    QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+        QCOMPARE(registryArray().size(), 2);
     }
 
     void dataDirectory_createsParentsAndRepeatsSuccess()

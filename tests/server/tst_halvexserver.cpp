@@ -17,6 +17,7 @@
 
 #include <csignal>
 #include <memory>
+#include <vector>
 
 namespace {
 const QByteArray Token = "s3cret-token-for-tests";
@@ -86,7 +87,7 @@ private:
 
 struct Reply
 {
-    int status = 0;
+    int status = 0;  // 0 while the reply is incomplete
     QByteArray head; // lower-cased, for header checks
     QByteArray body;
 };
@@ -97,27 +98,40 @@ Reply parseReply(const QByteArray &bytes)
     const qsizetype end = bytes.indexOf("\r\n\r\n");
     if (!bytes.startsWith("HTTP/1.1 ") || end < 0)
         return reply;
+    const QByteArray head = bytes.left(end).toLower();
+    const QRegularExpressionMatch length = QRegularExpression("\r\ncontent-length: (\\d+)").match(head);
+    const qsizetype bodySize = length.hasMatch() ? length.captured(1).toLongLong() : 0;
+    if (bytes.size() < end + 4 + bodySize)
+        return reply;
     reply.status = bytes.mid(9, 3).toInt();
-    reply.head = bytes.left(end).toLower();
-    reply.body = bytes.mid(end + 4);
+    reply.head = head;
+    reply.body = bytes.mid(end + 4, bodySize);
     return reply;
 }
 
-// Everything the server sends until it closes the connection.
-QByteArray exchange(quint16 port, const QByteArray &request, int timeoutMs = 5000)
+// The next reply on the connection, or one with status 0 when none arrives in time.
+Reply readReply(QTcpSocket &socket, int timeoutMs = 5000)
+{
+    QByteArray received;
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        received += socket.readAll();
+        const Reply reply = parseReply(received);
+        if (reply.status != 0 || deadline.hasExpired() ||
+            (socket.state() != QAbstractSocket::ConnectedState && socket.bytesAvailable() == 0))
+            return reply;
+        socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    }
+}
+
+Reply exchange(quint16 port, const QByteArray &request)
 {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(timeoutMs))
+    if (!socket.waitForConnected(5000))
         return {};
     socket.write(request);
-    QByteArray received;
-    const QDeadlineTimer deadline(timeoutMs);
-    while (socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
-        socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-        received += socket.readAll();
-    }
-    return received + socket.readAll();
+    return readReply(socket);
 }
 
 QByteArray request(const QByteArray &method, const QByteArray &path, const QByteArray &authorization = {},
@@ -133,7 +147,7 @@ QByteArray request(const QByteArray &method, const QByteArray &path, const QByte
 
 Reply call(quint16 port, const QByteArray &method, const QByteArray &path, const QByteArray &body = {})
 {
-    return parseReply(exchange(port, request(method, path, "Bearer " + Token, body)));
+    return exchange(port, request(method, path, "Bearer " + Token, body));
 }
 } // namespace
 
@@ -174,7 +188,7 @@ private slots:
         ServerRun server(serverEnvironment(dir.path(), port, zone));
         QVERIFY(server.waitUntilListening());
 
-        const Reply reply = parseReply(exchange(port, request("GET", "/health")));
+        const Reply reply = exchange(port, request("GET", "/health"));
         QCOMPARE(reply.status, 200);
         QVERIFY(reply.head.contains("content-type: application/json"));
         const QJsonObject health = QJsonDocument::fromJson(reply.body).object();
@@ -206,7 +220,7 @@ private slots:
         QFETCH(QByteArray, authorization);
         QFETCH(int, status);
         for (const QByteArray method : {"GET", "PUT", "DELETE"}) {
-            const Reply reply = parseReply(exchange(m_sharedPort, request(method, "/kv/absent", authorization)));
+            const Reply reply = exchange(m_sharedPort, request(method, "/kv/absent", authorization));
             if (method == "PUT" && status == 404)
                 QCOMPARE(reply.status, 201);
             else
@@ -218,31 +232,53 @@ private slots:
 
     void keyValue_storesReplacesAndDeletes()
     {
+        // The key holds an encoded line break, the value every kind of byte; an empty value is a value too.
+        const QByteArray key = "/kv/some%0Akey";
         const QByteArray value("binary\0value\xff\r\n", 16);
-        QCOMPARE(call(m_sharedPort, "PUT", "/kv/some%20key", "first").status, 201);
-        QCOMPARE(call(m_sharedPort, "PUT", "/kv/some%20key", value).status, 204);
-        const Reply stored = call(m_sharedPort, "GET", "/kv/some%20key");
+        QCOMPARE(call(m_sharedPort, "PUT", key).status, 201);
+        QVERIFY(call(m_sharedPort, "GET", key).head.contains("content-length: 0"));
+        const Reply replaced = call(m_sharedPort, "PUT", key, value);
+        QCOMPARE(replaced.status, 204);
+        QVERIFY(!replaced.head.contains("content-length"));
+        const Reply stored = call(m_sharedPort, "GET", key);
         QCOMPARE(stored.status, 200);
         QCOMPARE(stored.body, value);
-        QCOMPARE(call(m_sharedPort, "GET", "/kv/some%20keys").status, 404);
-        QCOMPARE(call(m_sharedPort, "DELETE", "/kv/some%20key").status, 204);
-        QCOMPARE(call(m_sharedPort, "GET", "/kv/some%20key").status, 404);
-        QCOMPARE(call(m_sharedPort, "DELETE", "/kv/some%20key").status, 404);
+        QCOMPARE(call(m_sharedPort, "GET", key + "s").status, 404);
+        QCOMPARE(call(m_sharedPort, "DELETE", key).status, 204);
+        QCOMPARE(call(m_sharedPort, "GET", key).status, 404);
+        QCOMPARE(call(m_sharedPort, "DELETE", key).status, 404);
     }
 
-    void keyValue_keepsAnEmptyValue()
+    void keyValue_servesParallelWritersOfOneKey()
     {
-        QCOMPARE(call(m_sharedPort, "PUT", "/kv/empty").status, 201);
-        const Reply stored = call(m_sharedPort, "GET", "/kv/empty");
-        QCOMPARE(stored.status, 200);
-        QVERIFY(stored.head.contains("content-length: 0"));
+        // The writes run on several server threads at once; exactly one of them may have created the key. A few
+        // rounds, since an unguarded store gets it wrong only now and then.
+        for (int round = 0; round < 20; ++round) {
+            const QByteArray path = "/kv/contended-" + QByteArray::number(round);
+            std::vector<std::unique_ptr<QTcpSocket>> clients;
+            for (int i = 0; i < 16; ++i) {
+                clients.push_back(std::make_unique<QTcpSocket>());
+                clients.back()->connectToHost(QHostAddress::LocalHost, m_sharedPort);
+                QVERIFY(clients.back()->waitForConnected(3000));
+            }
+            for (const auto &client : clients) {
+                client->write(request("PUT", path, "Bearer " + Token, QByteArray(64 * 1024, 'v')));
+                QVERIFY(client->waitForBytesWritten(3000));
+            }
+            QList<int> statuses;
+            for (const auto &client : clients)
+                statuses.append(readReply(*client).status);
+            QCOMPARE(statuses.count(201), 1);
+            QCOMPARE(statuses.count(204), 15);
+        }
     }
 
     void requests_answeredAndLogged_data()
     {
         const QByteArray host = "Host: x\r\n";
         const QByteArray close = "Connection: close\r\n\r\n";
-        const QByteArray auth = "Authorization: Bearer " + Token + "\r\n";
+        const QByteArray put = "PUT /kv/limit HTTP/1.1\r\nAuthorization: Bearer " + Token + "\r\n" + host;
+        const qsizetype limit = 8 * 1024 * 1024;
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("logged");
@@ -250,43 +286,29 @@ private slots:
         QTest::newRow("empty key") << "GET /kv/ HTTP/1.1\r\n" + host + close << 404 << QByteArray("GET /kv/ 404");
         QTest::newRow("query left out") << "GET /health?token=x HTTP/1.1\r\n" + host + close << 200
                                         << QByteArray("GET /health 200");
-        QTest::newRow("HTTP/1.0 closes by default")
-            << QByteArray("GET /health HTTP/1.0\r\n\r\n") << 200 << QByteArray("GET /health 200");
-        QTest::newRow("bare line feeds") << QByteArray("GET /health HTTP/1.1\nHost: x\nConnection: close\n\n") << 200
-                                         << QByteArray("GET /health 200");
         QTest::newRow("wrong method on health")
             << "POST /health HTTP/1.1\r\n" + host + close << 405 << QByteArray("POST /health 405");
         QTest::newRow("wrong method on a key")
-            << "POST /kv/a HTTP/1.1\r\n" + auth + host + close << 405 << QByteArray("POST /kv/a 405");
+            << "PATCH /kv/a HTTP/1.1\r\nAuthorization: Bearer " + Token + "\r\n" + host + close << 405
+            << QByteArray("PATCH /kv/a 405");
+        QTest::newRow("body at the limit")
+            << put + "Content-Length: " + QByteArray::number(limit) + "\r\n" + close + QByteArray(limit, 'x') << 201
+            << QByteArray("PUT /kv/limit 201");
 
         const QByteArray rejected = "Rejected a malformed request: ";
         QTest::newRow("not http") << QByteArray("HELLO\r\n\r\n") << 400 << rejected + "400 Bad Request";
-        QTest::newRow("no host") << "GET /health HTTP/1.1\r\n" + close << 400 << rejected + "400 Bad Request";
-        QTest::newRow("absolute target") << "GET http://x/health HTTP/1.1\r\n" + host + close << 400
-                                         << rejected + "400 Bad Request";
-        QTest::newRow("header without colon")
-            << "GET /health HTTP/1.1\r\n" + host + "Broken\r\n" + close << 400 << rejected + "400 Bad Request";
-        QTest::newRow("blank before colon")
-            << "GET /health HTTP/1.1\r\n" + host + "X-A : 1\r\n" + close << 400 << rejected + "400 Bad Request";
-        QTest::newRow("folded header") << "GET /health HTTP/1.1\r\n" + host + "X-A: 1\r\n  2\r\n" + close << 400
-                                       << rejected + "400 Bad Request";
-        QTest::newRow("two lengths") << "PUT /kv/a HTTP/1.1\r\n" + auth + host +
-                                            "Content-Length: 1\r\nContent-Length: 2\r\n" + close + "ab"
-                                     << 400 << rejected + "400 Bad Request";
-        QTest::newRow("signed length") << "PUT /kv/a HTTP/1.1\r\n" + auth + host + "Content-Length: +1\r\n" + close +
-                                              "a"
-                                       << 400 << rejected + "400 Bad Request";
-        QTest::newRow("chunked body") << "PUT /kv/a HTTP/1.1\r\n" + auth + host + "Transfer-Encoding: chunked\r\n" +
-                                             close + "1\r\na\r\n0\r\n\r\n"
-                                      << 501 << rejected + "501 Not Implemented";
-        QTest::newRow("body too large") << "PUT /kv/a HTTP/1.1\r\n" + auth + host + "Content-Length: 99999999\r\n" +
-                                               close
-                                        << 413 << rejected + "413 Content Too Large";
-        QTest::newRow("head too large") << "GET /health HTTP/1.1\r\n" + host + "X-A: " + QByteArray(20000, 'a') +
-                                               "\r\n" + close
-                                        << 431 << rejected + "431 Request Header Fields Too Large";
-        QTest::newRow("other major version")
-            << "GET /health HTTP/2.0\r\n" + host + close << 505 << rejected + "505 HTTP Version Not Supported";
+        QTest::newRow("control byte in target")
+            << "GET /he\x01lth HTTP/1.1\r\n" + host + close << 400 << rejected + "400 Bad Request";
+        QTest::newRow("header too long") << "GET /health HTTP/1.1\r\n" + host + "X-A: " + QByteArray(9000, 'a') +
+                                                "\r\n" + close
+                                         << 400 << rejected + "400 Bad Request";
+        QTest::newRow("body past the limit")
+            << put + "Content-Length: " + QByteArray::number(limit + 1) + "\r\n" + close + QByteArray(limit + 1, 'x')
+            << 413 << rejected + "413 Payload Too Large";
+        QTest::newRow("chunked body past the limit")
+            << put + "Transfer-Encoding: chunked\r\n" + close + QByteArray::number(limit + 1, 16) + "\r\n" +
+                   QByteArray(limit + 1, 'x') + "\r\n0\r\n\r\n"
+            << 413 << rejected + "413 Payload Too Large";
     }
     void requests_answeredAndLogged()
     {
@@ -294,24 +316,14 @@ private slots:
         QFETCH(int, status);
         QFETCH(QByteArray, logged);
         const qsizetype outputBefore = m_shared->output().size();
-        const Reply reply = parseReply(exchange(m_sharedPort, bytes));
+        const Reply reply = exchange(m_sharedPort, bytes);
         QCOMPARE(reply.status, status);
-        QVERIFY(reply.head.contains("connection: close"));
+        if (status >= 400)
+            QVERIFY(reply.head.contains("content-type: application/json"));
         if (status == 405)
             QVERIFY(reply.head.contains("allow: "));
         QVERIFY2(m_shared->waitForOutput(logged + '\n', outputBefore), m_shared->output().right(300).constData());
         QVERIFY(!m_shared->output().mid(outputBefore).contains(Token));
-    }
-
-    void keepAlive_servesSeveralRequestsOnOneConnection()
-    {
-        const QByteArray keep = "GET /health HTTP/1.1\r\nHost: x\r\n\r\n";
-        const QByteArray put =
-            "PUT /kv/k HTTP/1.1\r\nHost: x\r\nAuthorization: Bearer " + Token + "\r\nContent-Length: 3\r\n\r\nabc";
-        const QByteArray received = exchange(m_sharedPort, keep + put + request("GET", "/kv/k", "Bearer " + Token));
-        QCOMPARE(received.count("HTTP/1.1 "), 3);
-        QCOMPARE(received.count("Connection: keep-alive"), 2);
-        QVERIFY(received.endsWith("\r\n\r\nabc"));
     }
 
     void data_survivesRestartAndCrash_data()
@@ -347,23 +359,14 @@ private slots:
         QTest::addColumn<QString>("variable");
         QTest::addColumn<QString>("value");
         QTest::newRow("no token") << "HALVEX_AUTH_TOKEN" << QString();
-        QTest::newRow("empty token") << "HALVEX_AUTH_TOKEN"
-                                     << "";
-        QTest::newRow("port 0") << "HALVEX_PORT"
-                                << "0";
         QTest::newRow("port 70000") << "HALVEX_PORT"
                                     << "70000";
         QTest::newRow("port 80a") << "HALVEX_PORT"
                                   << "80a";
-        QTest::newRow("negative port") << "HALVEX_PORT"
-                                       << "-80";
-        QTest::newRow("no port") << "HALVEX_PORT" << QString();
         QTest::newRow("file in the way") << "HALVEX_DATA_DIR"
                                          << "blocker/data";
-        QTest::newRow("no data dir") << "HALVEX_DATA_DIR" << QString();
         QTest::newRow("unknown zone") << "HALVEX_TZ"
                                       << "Mars/Olympus_Mons";
-        QTest::newRow("no zone") << "HALVEX_TZ" << QString();
     }
     void invalidEnvironment_exitsWithCode2()
     {
@@ -391,99 +394,72 @@ private slots:
 
     void takenPort_exitsWithCode1()
     {
-        QTcpServer holder;
-        QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
+        // Held by another halvex: two servers must not share a port, whatever socket options both ask for.
         QTemporaryDir dir;
-        ServerRun server(serverEnvironment(dir.path(), holder.serverPort()));
+        ServerRun server(serverEnvironment(dir.path(), m_sharedPort));
         QVERIFY(server.process().waitForFinished(10000));
         QCOMPARE(server.process().exitCode(), 1);
         const QByteArray error = server.process().readAllStandardError();
-        QVERIFY2(error.contains("port " + QByteArray::number(holder.serverPort()) + " is already in use"),
-                 error.constData());
+        QVERIFY2(error.contains("port " + QByteArray::number(m_sharedPort) + " is already in use"), error.constData());
     }
 
-    void stopSignal_exitsCleanlyAndPromptly_data()
+    void stopSignal_finishesRequestsUnderWayAndExitsPromptly_data()
     {
         QTest::addColumn<int>("signalNumber");
-        QTest::addColumn<bool>("idleClient");
-        QTest::newRow("SIGTERM") << int(SIGTERM) << false;
-        QTest::newRow("SIGINT") << int(SIGINT) << false;
-        QTest::newRow("SIGTERM with an idle client") << int(SIGTERM) << true;
+        QTest::addColumn<bool>("client");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("rest");
+        // The interim answer to "Expect: 100-continue" shows that the server has begun to read the request: one
+        // that it has not begun to read at the stop is closed unanswered.
+        const QByteArray put = "PUT /kv/late HTTP/1.1\r\nHost: x\r\nAuthorization: Bearer " + Token +
+                               "\r\nExpect: 100-continue\r\nContent-Length: 10\r\n\r\n";
+        QTest::newRow("SIGTERM") << int(SIGTERM) << false << QByteArray() << QByteArray();
+        QTest::newRow("SIGINT") << int(SIGINT) << false << QByteArray() << QByteArray();
+        QTest::newRow("idle connection") << int(SIGTERM) << true << QByteArray() << QByteArray();
+        QTest::newRow("request completed after the signal")
+            << int(SIGTERM) << true << put + "first" << QByteArray("-half");
+        QTest::newRow("request never completed") << int(SIGTERM) << true << put + "abc" << QByteArray();
     }
-    void stopSignal_exitsCleanlyAndPromptly()
+    void stopSignal_finishesRequestsUnderWayAndExitsPromptly()
     {
         QFETCH(int, signalNumber);
-        QFETCH(bool, idleClient);
+        QFETCH(bool, client);
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, rest);
         QTemporaryDir dir;
         const quint16 port = freePort();
         ServerRun server(serverEnvironment(dir.path(), port));
         QVERIFY(server.waitUntilListening());
-        QTcpSocket client;
-        if (idleClient) {
-            client.connectToHost(QHostAddress::LocalHost, port);
-            QVERIFY(client.waitForConnected(3000));
-            client.write("GET /health HTTP/1.1\r\nHost: x\r\n\r\n");
-            QVERIFY(client.waitForReadyRead(3000));
+        QTcpSocket socket;
+        if (client) {
+            socket.connectToHost(QHostAddress::LocalHost, port);
+            QVERIFY(socket.waitForConnected(3000));
+            socket.write("GET /health HTTP/1.1\r\nHost: x\r\n\r\n");
+            QCOMPARE(readReply(socket).status, 200);
+        }
+        if (!sent.isEmpty()) {
+            const qsizetype head = sent.indexOf("\r\n\r\n") + 4;
+            socket.write(sent.left(head));
+            QCOMPARE(readReply(socket).status, 100);
+            socket.write(sent.mid(head));
+            QVERIFY(socket.waitForBytesWritten(3000));
         }
 
         QElapsedTimer timer;
         timer.start();
         server.signal(signalNumber);
+        if (!rest.isEmpty()) {
+            QVERIFY(server.waitForOutput("Received SIGTERM, finishing open requests"));
+            socket.write(rest);
+            const Reply reply = readReply(socket);
+            QCOMPARE(reply.status, 201);
+            QVERIFY(reply.head.contains("connection: close"));
+        }
         QVERIFY(server.process().waitForFinished(5000));
-        QVERIFY2(timer.elapsed() < 3000, QByteArray::number(timer.elapsed()).constData());
+        QVERIFY2(timer.elapsed() < 2000, QByteArray::number(timer.elapsed()).constData());
         QCOMPARE(server.process().exitStatus(), QProcess::NormalExit);
         QCOMPARE(server.process().exitCode(), 0);
         QVERIFY(server.output().endsWith("Server stopped\n"));
-    }
-
-    void stopSignal_letsARequestUnderWayFinish()
-    {
-        QTemporaryDir dir;
-        const quint16 port = freePort();
-        auto server = std::make_unique<ServerRun>(serverEnvironment(dir.path(), port));
-        QVERIFY(server->waitUntilListening());
-        QTcpSocket client;
-        client.connectToHost(QHostAddress::LocalHost, port);
-        QVERIFY(client.waitForConnected(3000));
-        client.write("PUT /kv/late HTTP/1.1\r\nHost: x\r\nAuthorization: Bearer " + Token +
-                     "\r\nContent-Length: 10\r\n\r\nfirst");
-        QVERIFY(client.waitForBytesWritten(3000));
-
-        server->signal(SIGTERM);
-        QVERIFY(server->waitForOutput("Received SIGTERM"));
-        client.write("-half");
-        QByteArray received;
-        while (!received.contains("\r\n\r\n") && client.waitForReadyRead(3000))
-            received += client.readAll();
-        const Reply reply = parseReply(received);
-        QCOMPARE(reply.status, 201);
-        QVERIFY(reply.head.contains("connection: close"));
-        QVERIFY(server->process().waitForFinished(3000));
-        QCOMPARE(server->process().exitCode(), 0);
-
-        server = std::make_unique<ServerRun>(serverEnvironment(dir.path(), port));
-        QVERIFY(server->waitUntilListening());
-        QCOMPARE(call(port, "GET", "/kv/late").body, "first-half");
-    }
-
-    void stopSignal_dropsARequestThatNeverCompletes()
-    {
-        QTemporaryDir dir;
-        const quint16 port = freePort();
-        ServerRun server(serverEnvironment(dir.path(), port));
-        QVERIFY(server.waitUntilListening());
-        QTcpSocket client;
-        client.connectToHost(QHostAddress::LocalHost, port);
-        QVERIFY(client.waitForConnected(3000));
-        client.write("PUT /kv/never HTTP/1.1\r\nHost: x\r\nContent-Length: 10\r\n\r\nabc");
-        QVERIFY(client.waitForBytesWritten(3000));
-
-        QElapsedTimer timer;
-        timer.start();
-        server.signal(SIGTERM);
-        QVERIFY(server.process().waitForFinished(5000));
-        QVERIFY2(timer.elapsed() < 3000, QByteArray::number(timer.elapsed()).constData());
-        QCOMPARE(server.process().exitCode(), 0);
     }
 };
 

@@ -269,6 +269,21 @@ private slots:
         QCOMPARE(view.selectedInstanceID(), orders.id);
     }
 
+    void saveFailures_areShownInAnAlert()
+    {
+        m_fixture = std::make_unique<ViewFixture>();
+        auto view = shownView();
+        QVERIFY(view);
+        QVERIFY(QDir().mkpath(m_fixture->m_paths.registryFile())); // directories in the way
+        QVERIFY(QDir().mkpath(m_fixture->m_paths.settingsFile()));
+        m_fixture->instances->addInstance(HalvexInstance::create(QStringLiteral("orders"), QStringLiteral("t"), 8080));
+        m_fixture->settings->save();
+        const QList<ScriptedPrompter::Alert> alerts = m_fixture->prompter.alerts();
+        QCOMPARE(alerts.size(), 2);
+        QVERIFY(alerts.at(0).message.startsWith(QStringLiteral("Could not save instances.json: ")));
+        QVERIFY(alerts.at(1).message.startsWith(QStringLiteral("Could not save settings.json: ")));
+    }
+
     void rowButton_startsAndStopsTheServer()
     {
         m_fixture = std::make_unique<ViewFixture>();

@@ -237,20 +237,20 @@ private slots:
 
     void storageLocation_changesThroughTheFolderChooser_data()
     {
+        QTest::addColumn<QString>("answer"); // below the test directory unless absolute; empty cancels
         QTest::addColumn<bool>("chosen");
-        QTest::newRow("chosen") << true;
-        QTest::newRow("cancelled") << false;
+        QTest::newRow("chosen") << "elsewhere" << true;
+        QTest::newRow("cancelled") << "" << false;
+        QTest::newRow("root folder refused") << "/" << false;
     }
 
     void storageLocation_changesThroughTheFolderChooser()
     {
+        QFETCH(QString, answer);
         QFETCH(bool, chosen);
         const QString before = m_fixture->storage();
-        const QString target = m_fixture->path(QStringLiteral("elsewhere"));
-        if (chosen)
-            m_fixture->chooser.answer(target);
-        else
-            m_fixture->chooser.cancel();
+        const QString target = answer.startsWith(u'/') ? answer : m_fixture->path(answer);
+        m_fixture->chooser.answer(answer.isEmpty() ? QString() : target);
         auto view = sheet();
         QVERIFY(view);
         QCOMPARE(view->storagePathLabel()->text(), before);
@@ -266,6 +266,7 @@ private slots:
         QTRY_COMPARE(view->storagePathLabel()->text(), expected);
         QCOMPARE(storedSettings().value(QStringLiteral("dataStorageLocation")).toString(),
                  chosen ? QUrl::fromLocalFile(target).toString() : QString());
+        QTRY_COMPARE(m_fixture->prompter.alerts().size(), !chosen && !answer.isEmpty() ? 1 : 0);
     }
 
     void information_showsVersionAndOpensTheDocumentation()
