@@ -54,14 +54,21 @@ ApplicationShell::ApplicationShell()
     const AppPaths paths = AppPaths::standard();
     m_settings = new AppSettings(paths);
     adoptBundledServer(m_settings, QCoreApplication::applicationDirPath());
-    m_privilegedRunner = new PrivilegedCommandRunner(privilegeElevator());
-    m_instances = new InstanceManager(m_settings, paths.registryFile(),
-                                      LocalHostNames(QStringLiteral("/etc/hosts"), m_privilegedRunner));
+    m_privilegedRunner =
+        new PrivilegedCommandRunner(PrivilegedCommandRunner::installedHelper(QStringLiteral(HALVEX_HOSTS_HELPER),
+                                                                             QStringLiteral(HALVEX_INSTALLED_BINDIR),
+                                                                             QCoreApplication::applicationDirPath()),
+                                    privilegeElevator());
+    m_hostNames = new LocalHostNames(QStringLiteral("/etc/hosts"), m_privilegedRunner);
+    m_instances = new InstanceManager(m_settings, paths.registryFile(), m_hostNames);
     m_fileChooser = new DialogFileChooser;
     m_prompter = new DialogPrompter;
     m_binary = new BinaryManager(m_settings, paths, m_fileChooser, QUrl(QStringLiteral("https://releases.halvex.dev")));
     m_importExport = new ImportExportManager(m_settings, m_instances, m_fileChooser);
     m_delegate = std::make_unique<AppDelegate>(m_instances);
+    // Connected after the delegate's quit hook, whose stops ask for their host names' removal:
+    // slots run in the order connected, and after the quit hook the event loop turns no more.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, m_hostNames, &LocalHostNames::startWaitingNow);
 
     ViewContext context;
     context.settings = m_settings;

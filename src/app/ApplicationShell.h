@@ -13,6 +13,7 @@ class DialogFileChooser;
 class DialogPrompter;
 class ImportExportManager;
 class InstanceManager;
+class LocalHostNames;
 class PrivilegedCommandRunner;
 
 // The composition root: the application's identity, every object it is made of, built once and
@@ -39,10 +40,12 @@ public:
 
 private:
     // Built once and never destroyed: destroying the instance manager would destroy the processes
-    // of running servers, which kills them and blocks until they are gone. The process exit
+    // of running servers, which kills them and blocks until they are gone, and destroying the
+    // privileged runner would kill the host-name change started at quit. The process exit
     // reclaims them.
     AppSettings *m_settings;
     PrivilegedCommandRunner *m_privilegedRunner;
+    LocalHostNames *m_hostNames;
     InstanceManager *m_instances;
     DialogFileChooser *m_fileChooser;
     DialogPrompter *m_prompter;

@@ -137,10 +137,11 @@ void ImportExportManager::applyImport(const ExportConfiguration &configuration, 
 
     // Checked and added in one turn of the event loop: nothing can add a conflicting instance
     // between the check and the addition. An accepted instance takes its name and port, so one
-    // file can never produce two instances that share either.
+    // file can never produce two instances that share either. Added as one batch: one registry
+    // write and one change of the list, however many instances the file holds.
     InstanceConflicts conflicts(m_instances->instances());
-    int imported = 0;
     int skipped = 0;
+    QList<HalvexInstance> accepted;
     for (const HalvexInstance &incoming : configuration.instances) {
         if (conflicts.check(incoming.name, incoming.port) != InstanceConflicts::Conflict::None) {
             ++skipped;
@@ -150,11 +151,11 @@ void ImportExportManager::applyImport(const ExportConfiguration &configuration, 
         HalvexInstance added = incoming;
         added.id = QUuid::createUuid();
         added.isRunning = false;
-        m_instances->addInstance(added);
-        ++imported;
+        accepted.append(added);
     }
+    m_instances->addInstances(accepted);
 
     setLastError(QString());
     if (completion)
-        completion(true, imported, skipped);
+        completion(true, static_cast<int>(accepted.size()), skipped);
 }

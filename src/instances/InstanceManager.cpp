@@ -7,23 +7,36 @@
 #include "core/StateFile.h"
 #include "instances/ExecutableProbe.h"
 #include "instances/InstanceProcess.h"
+#include "instances/LocalHostNames.h"
 #include "platform/Quarantine.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 
 #include <cstdio>
 #include <filesystem>
 
-InstanceManager::InstanceManager(AppSettings *settings, const QString &registryFile,
-                                 std::optional<LocalHostNames> hostNames, QObject *parent)
+namespace {
+
+// Time that one turn of the event loop may spend making data directories of a batch: half a frame,
+// so that the window keeps drawing whatever the disk's speed.
+constexpr qint64 directorySliceNanoseconds = 8'000'000;
+
+} // namespace
+
+InstanceManager::InstanceManager(AppSettings *settings, const QString &registryFile, LocalHostNames *hostNames,
+                                 QObject *parent)
     : QObject(parent)
     , m_settings(settings)
     , m_registry(std::make_unique<StateFile>(registryFile))
-    , m_hostNames(std::move(hostNames))
+    , m_hostNames(hostNames)
 {
     m_registry->removeStaleTemporaries();
+    m_directoryTimer.setSingleShot(true);
+    m_directoryTimer.setInterval(0);
+    connect(&m_directoryTimer, &QTimer::timeout, this, &InstanceManager::createPendingDirectories);
     loadInstances();
 }
 
@@ -31,11 +44,20 @@ InstanceManager::~InstanceManager() = default;
 
 std::optional<HalvexInstance> InstanceManager::instance(const QUuid &id) const
 {
-    for (const HalvexInstance &instance : m_instances) {
-        if (instance.id == id)
-            return instance;
+    const auto found = m_positions.constFind(id);
+    if (found == m_positions.cend())
+        return std::nullopt;
+    return m_instances.at(*found);
+}
+
+void InstanceManager::reindex()
+{
+    m_positions.clear();
+    m_positions.reserve(m_instances.size());
+    for (qsizetype i = 0; i < m_instances.size(); ++i) {
+        if (!m_positions.contains(m_instances.at(i).id))
+            m_positions.insert(m_instances.at(i).id, i);
     }
-    return std::nullopt;
 }
 
 void InstanceManager::loadInstances()
@@ -69,7 +91,8 @@ void InstanceManager::loadInstances()
         loaded.append(*instance);
     }
     m_instances = loaded;
-    emit instancesChanged();
+    reindex();
+    emit instancesReset();
 }
 
 bool InstanceManager::saveInstances()
@@ -84,26 +107,65 @@ bool InstanceManager::saveInstances()
     return false;
 }
 
+QList<QUuid> InstanceManager::appendRecords(const QList<HalvexInstance> &records)
+{
+    const double now = ReferenceDate::now();
+    QList<QUuid> ids;
+    ids.reserve(records.size());
+    m_instances.reserve(m_instances.size() + records.size());
+    for (HalvexInstance record : records) {
+        record.updatedAt = now;
+        if (!m_positions.contains(record.id))
+            m_positions.insert(record.id, m_instances.size());
+        m_instances.append(record);
+        ids.append(record.id);
+    }
+    return ids;
+}
+
 void InstanceManager::addInstance(const HalvexInstance &instance)
 {
-    HalvexInstance added = instance;
-    added.updatedAt = ReferenceDate::now();
-    m_instances.append(added);
-    emit instancesChanged();
+    const QList<QUuid> ids = appendRecords({instance});
+    const HalvexInstance added = m_instances.last();
+    emit instancesAdded(ids);
     saveInstances();
     createDataDirectory(added);
 }
 
+void InstanceManager::addInstances(const QList<HalvexInstance> &instances)
+{
+    if (instances.isEmpty())
+        return;
+    const QList<QUuid> ids = appendRecords(instances);
+    emit instancesAdded(ids);
+    saveInstances();
+    m_pendingDirectories += ids;
+    if (!m_directoryTimer.isActive())
+        m_directoryTimer.start();
+}
+
+void InstanceManager::createPendingDirectories()
+{
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_pendingDirectories.isEmpty() && slice.nsecsElapsed() < directorySliceNanoseconds) {
+        // Looked up now: a record deleted meanwhile gets no directory, a renamed one gets its new name.
+        if (const auto record = instance(m_pendingDirectories.takeFirst()))
+            createDataDirectory(*record);
+    }
+    if (!m_pendingDirectories.isEmpty())
+        m_directoryTimer.start();
+}
+
 void InstanceManager::updateInstance(const HalvexInstance &instance)
 {
-    const auto found = std::find_if(m_instances.begin(), m_instances.end(),
-                                    [&instance](const HalvexInstance &stored) { return stored.id == instance.id; });
-    if (found == m_instances.end())
+    const auto found = m_positions.constFind(instance.id);
+    if (found == m_positions.cend())
         return;
     HalvexInstance updated = instance;
     updated.updatedAt = ReferenceDate::now();
-    *found = updated;
-    emit instancesChanged();
+    m_instances[*found] = updated;
+    emit instanceUpdated(instance.id);
     saveInstances();
 }
 
@@ -111,8 +173,10 @@ void InstanceManager::deleteInstance(const HalvexInstance &instance)
 {
     if (instance.isRunning)
         stopInstance(instance);
-    m_instances.removeIf([&instance](const HalvexInstance &stored) { return stored.id == instance.id; });
-    emit instancesChanged();
+    if (m_instances.removeIf([&instance](const HalvexInstance &stored) { return stored.id == instance.id; }) > 0) {
+        reindex();
+        emit instanceRemoved(instance.id);
+    }
     m_logs.remove(instance.id);
     emit logsChanged(instance.id);
     saveInstances();
@@ -244,16 +308,16 @@ bool InstanceManager::hasProcess(const QUuid &id) const
 
 void InstanceManager::setRunning(const QUuid &id, bool running)
 {
-    const auto found = std::find_if(m_instances.begin(), m_instances.end(),
-                                    [&id](const HalvexInstance &stored) { return stored.id == id; });
-    if (found == m_instances.end())
+    const auto position = m_positions.constFind(id);
+    if (position == m_positions.cend())
         return;
+    HalvexInstance &record = m_instances[*position];
     const char *marker = running ? "🟢" : "🔴";
     std::printf("%s Marking instance as %s: %s\n", marker, running ? "RUNNING" : "NOT RUNNING",
-                qUtf8Printable(found->name));
-    found->isRunning = running;
-    emit instancesChanged();
-    std::printf("%s Instance state updated: isRunning = %s\n", marker, found->isRunning ? "true" : "false");
+                qUtf8Printable(record.name));
+    record.isRunning = running;
+    emit runStateChanged(id, running);
+    std::printf("%s Instance state updated: isRunning = %s\n", marker, running ? "true" : "false");
     std::fflush(stdout);
 }
 

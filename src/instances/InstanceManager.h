@@ -3,7 +3,6 @@
 
 #include "core/HalvexInstance.h"
 #include "instances/InstanceLogs.h"
-#include "instances/LocalHostNames.h"
 #include "instances/RegistryEncoder.h"
 
 #include <QHash>
@@ -11,12 +10,14 @@
 #include <QObject>
 #include <QPointer>
 #include <QProcessEnvironment>
+#include <QTimer>
 #include <QUuid>
 
 #include <optional>
 
 class AppSettings;
 class InstanceProcess;
+class LocalHostNames;
 class StateFile;
 
 // The registry of instances and everything done to them: the list and its file, the logs, the
@@ -28,17 +29,21 @@ class InstanceManager : public QObject
 
 public:
     // Without hostNames the manager leaves the hosts file alone (tests that have none to give).
-    InstanceManager(AppSettings *settings, const QString &registryFile,
-                    std::optional<LocalHostNames> hostNames = std::nullopt, QObject *parent = nullptr);
+    InstanceManager(AppSettings *settings, const QString &registryFile, LocalHostNames *hostNames = nullptr,
+                    QObject *parent = nullptr);
     ~InstanceManager() override;
 
     const QList<HalvexInstance> &instances() const { return m_instances; }
-    // The first record with this id, in list order.
+    // The first record with this id, in list order; found without a search of the list.
     std::optional<HalvexInstance> instance(const QUuid &id) const;
     const QHash<QUuid, QStringList> &logs() const { return m_logs.all(); }
     QStringList logs(const QUuid &id) const { return m_logs.entries(id); }
 
     void addInstance(const HalvexInstance &instance);
+    // Appends every record as addInstance does, but with one announcement and one registry write
+    // for all of them. The data directories follow on later turns of the event loop, a few at a
+    // time, so that thousands of them never hold up the window.
+    void addInstances(const QList<HalvexInstance> &instances);
     void updateInstance(const HalvexInstance &instance);
     void deleteInstance(const HalvexInstance &instance);
     // Returns whether the file was written; a failure is announced by saveFailed, once until a
@@ -70,14 +75,28 @@ public:
     bool hasProcess(const QUuid &id) const;
 
 signals:
-    // The list changed: a record was added, updated, removed or marked running/not running.
-    void instancesChanged();
+    // Records were appended to the end of the list, in this order: one by an add, all of a batch
+    // at once.
+    void instancesAdded(const QList<QUuid> &ids);
+    // The first record with this id was replaced in place by an update.
+    void instanceUpdated(const QUuid &id);
+    // Every record with this id left the list.
+    void instanceRemoved(const QUuid &id);
+    // The first record with this id was marked running or not running.
+    void runStateChanged(const QUuid &id, bool running);
+    // The whole list was replaced by the records read from the registry file.
+    void instancesReset();
     // The log of this id changed: an entry was added, or the log was cleared or removed.
     void logsChanged(const QUuid &id);
     // "Could not save instances.json: <reason>"
     void saveFailed(const QString &message);
 
 private:
+    // Stamps the records with the current time, appends them and returns their ids.
+    QList<QUuid> appendRecords(const QList<HalvexInstance> &records);
+    // Where each id's first record sits in the list; rebuilt when records leave it.
+    void reindex();
+    void createPendingDirectories();
     void removeDataDirectory(const HalvexInstance &instance);
     // The launch's look at the executable; false when the launch must stop.
     bool verifyExecutable(const HalvexInstance &instance, const QString &path);
@@ -88,8 +107,12 @@ private:
     std::unique_ptr<StateFile> m_registry;
     RegistryEncoder m_encoder;
     QString m_saveFailure; // of the last save, when it failed
-    std::optional<LocalHostNames> m_hostNames;
+    LocalHostNames *m_hostNames;
     QList<HalvexInstance> m_instances;
+    QHash<QUuid, qsizetype> m_positions;
+    // Records of a batch whose data directories are still to be made, oldest first.
+    QList<QUuid> m_pendingDirectories;
+    QTimer m_directoryTimer;
     InstanceLogs m_logs;
     // The server process of each instance started by this run, from its start until its exit.
     QHash<QUuid, QPointer<InstanceProcess>> m_processes;

@@ -2,94 +2,102 @@
 #include "LocalHostNames.h"
 
 #include "core/InstanceName.h"
-#include "platform/PrivilegedCommandRunner.h"
+#include "instances/HostsCommand.h"
 
 #include <QFile>
-#include <QTimer>
+#include <QSet>
 
-namespace {
-
-QString shellQuoted(const QString &text)
-{
-    QString quoted = text;
-    quoted.replace(u'\'', QStringLiteral("'\\''"));
-    return u'\'' + quoted + u'\'';
-}
-
-} // namespace
-
-LocalHostNames::LocalHostNames(QString hostsFile, PrivilegedCommandRunner *runner)
-    : m_hostsFile(std::move(hostsFile))
+LocalHostNames::LocalHostNames(QString hostsFile, PrivilegedCommandRunner *runner, QObject *parent)
+    : QObject(parent)
+    , m_hostsFile(std::move(hostsFile))
     , m_runner(runner)
-{}
-
-QString LocalHostNames::entry(const QString &name)
 {
-    return QStringLiteral("127.0.0.1 ") + name + QStringLiteral(".halvex.local");
-}
-
-QString LocalHostNames::addCommand(const QString &name) const
-{
-    const QString hosts = shellQuoted(m_hostsFile);
-    // A last line without its newline would otherwise be glued to the new entry.
-    return QStringLiteral("[ -z \"$(tail -c 1 %1)\" ] || echo >> %1; echo %2 >> %1")
-        .arg(hosts, shellQuoted(entry(name)));
-}
-
-QString LocalHostNames::removeCommand(const QString &name) const
-{
-    // Anchored, with the dots escaped, so that removing "db" leaves the line of "mydb" alone.
-    QString pattern = entry(name);
-    pattern.replace(u'.', QStringLiteral("\\."));
-    return QStringLiteral("sed -i %1 %2").arg(shellQuoted(u"/^" + pattern + u"$/d"), shellQuoted(m_hostsFile));
-}
-
-bool LocalHostNames::hasEntry(const QString &name) const
-{
-    QFile file(m_hostsFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray wanted = entry(name).toUtf8();
-    while (!file.atEnd()) {
-        QByteArray line = file.readLine();
-        if (line.endsWith('\n'))
-            line.chop(1);
-        if (line == wanted)
-            return true;
-    }
-    return false;
-}
-
-void LocalHostNames::update(const HalvexInstance &instance, bool add, QObject *context,
-                            std::function<void(Outcome, const QString &message)> done)
-{
-    if (!context)
-        return;
-    // Outcomes known at once still arrive later, like those of a command, so callers see one order.
-    const auto reportLater = [context, done](Outcome outcome) {
-        QTimer::singleShot(0, context, [done, outcome] { done(outcome, QString()); });
-    };
-    // The name reaches a root shell and a sed address: nothing but a host label may get there.
-    if (!InstanceName::isValid(instance.name)) {
-        reportLater(Outcome::InvalidName);
-        return;
-    }
-    if (hasEntry(instance.name) == add) {
-        reportLater(Outcome::Configured);
-        return;
-    }
-    const QString command = add ? addCommand(instance.name) : removeCommand(instance.name);
-    m_runner->run(command, context, [done](const PrivilegedCommandRunner::Result &result) {
-        switch (result.outcome) {
-        case PrivilegedCommandRunner::Result::Outcome::Succeeded:
-            done(Outcome::Configured, QString());
-            break;
-        case PrivilegedCommandRunner::Result::Outcome::Cancelled:
-            done(Outcome::Cancelled, QString());
-            break;
-        case PrivilegedCommandRunner::Result::Outcome::Failed:
-            done(Outcome::Failed, result.message);
-            break;
-        }
+    m_start.setSingleShot(true);
+    m_start.setInterval(0);
+    connect(&m_start, &QTimer::timeout, this, [this] {
+        if (m_running == 0)
+            startWaiting(PrivilegedCommandRunner::Lifetime::Application);
     });
+}
+
+void LocalHostNames::update(const HalvexInstance &instance, bool add, QObject *context, Done done)
+{
+    m_waiting.append(Request{HostsEntries::Change{add, instance.name}, context, std::move(done)});
+    startWhenIdle();
+}
+
+void LocalHostNames::startWaitingNow()
+{
+    m_start.stop();
+    startWaiting(PrivilegedCommandRunner::Lifetime::BeyondApplication);
+}
+
+void LocalHostNames::startWhenIdle()
+{
+    if (m_running == 0 && !m_waiting.isEmpty())
+        m_start.start();
+}
+
+void LocalHostNames::startWaiting(PrivilegedCommandRunner::Lifetime lifetime)
+{
+    if (m_waiting.isEmpty())
+        return;
+    const QList<Request> requests = std::exchange(m_waiting, {});
+    QFile file(m_hostsFile);
+    QByteArray content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+
+    // A change whose line is already as asked is done, unless an earlier change of this command
+    // touches the same name: then it stands or falls with the command.
+    QList<Request> batch;
+    QList<HostsEntries::Change> changes;
+    QSet<QString> touched;
+    for (const Request &request : requests) {
+        const HostsEntries::Change &change = request.change;
+        // The name reaches a root helper or shell and a sed address: nothing but a host label may.
+        if (!InstanceName::isValid(change.name)) {
+            report(request, Outcome::InvalidName);
+            continue;
+        }
+        const bool inPlace = HostsEntries::contains(content, change.name) == change.add;
+        if (inPlace && !touched.contains(change.name)) {
+            report(request, Outcome::Configured);
+            continue;
+        }
+        batch.append(request);
+        touched.insert(change.name);
+        if (!inPlace) {
+            changes.append(change);
+            content = HostsEntries::edited(content, {change});
+        }
+    }
+    if (batch.isEmpty())
+        return;
+
+    ++m_running;
+    m_runner->run(
+        HostsCommand::forChanges(m_hostsFile, changes), this,
+        [this, batch](const PrivilegedCommandRunner::Result &result) {
+            --m_running;
+            for (const Request &request : batch) {
+                switch (result.outcome) {
+                case PrivilegedCommandRunner::Result::Outcome::Succeeded:
+                    report(request, Outcome::Configured);
+                    break;
+                case PrivilegedCommandRunner::Result::Outcome::Cancelled:
+                    report(request, Outcome::Cancelled);
+                    break;
+                case PrivilegedCommandRunner::Result::Outcome::Failed:
+                    report(request, Outcome::Failed, result.message);
+                    break;
+                }
+            }
+            startWhenIdle();
+        },
+        lifetime);
+}
+
+void LocalHostNames::report(const Request &request, Outcome outcome, const QString &message)
+{
+    if (request.context)
+        request.done(outcome, message);
 }

@@ -46,8 +46,26 @@ InstanceDetailView::InstanceDetailView(const QUuid &instanceID, InstanceManager 
     m_stack->addWidget(notFound);
     m_stack->addWidget(buildContent());
 
-    connect(m_instanceManager, &InstanceManager::instancesChanged, this, &InstanceDetailView::refresh);
+    connect(m_instanceManager, &InstanceManager::instanceUpdated, this, &InstanceDetailView::refreshIfShown);
+    connect(m_instanceManager, &InstanceManager::runStateChanged, this, &InstanceDetailView::refreshIfShown);
+    connect(m_instanceManager, &InstanceManager::instanceRemoved, this, &InstanceDetailView::refreshIfShown);
+    connect(m_instanceManager, &InstanceManager::instancesReset, this, &InstanceDetailView::refresh);
     refresh();
+}
+
+void InstanceDetailView::setInstanceID(const QUuid &instanceID)
+{
+    if (instanceID == m_instanceID)
+        return;
+    m_instanceID = instanceID;
+    m_logs->setInstanceID(instanceID);
+    refresh();
+}
+
+void InstanceDetailView::refreshIfShown(const QUuid &id)
+{
+    if (id == m_instanceID)
+        refresh();
 }
 
 bool InstanceDetailView::showsNotFound() const

@@ -32,6 +32,8 @@ public:
     InstanceDetailView(const QUuid &instanceID, InstanceManager *instanceManager, QWidget *parent = nullptr);
 
     QUuid instanceID() const { return m_instanceID; }
+    // Shows another instance in the same pane: its fields and its log.
+    void setInstanceID(const QUuid &instanceID);
     bool showsNotFound() const;
     ProminentButton *startStopButton() const { return m_startStop; }
     QPushButton *clearLogsButton() const { return m_clearLogs; }
@@ -48,6 +50,7 @@ private:
     QWidget *buildLogArea();
     QLabel *addRow(QFormLayout *form, const QString &label);
     void refresh();
+    void refreshIfShown(const QUuid &id);
     void startOrStop();
 
     QUuid m_instanceID;

@@ -65,6 +65,21 @@ LogsView::LogsView(const QUuid &instanceID, InstanceManager *instanceManager, QW
             scheduleRedraw();
     });
 
+    showFromOldest();
+}
+
+void LogsView::setInstanceID(const QUuid &instanceID)
+{
+    if (instanceID == m_instanceID)
+        return;
+    m_instanceID = instanceID;
+    m_redrawTimer.stop();
+    showFromOldest();
+    m_list->scrollToTop();
+}
+
+void LogsView::showFromOldest()
+{
     // The first drawing starts at the oldest entry: only later changes of the count scroll.
     m_model->sync(m_instanceManager->logs(m_instanceID));
     m_watchedCount = m_model->rowCount();

@@ -24,6 +24,9 @@ public:
 
     LogsView(const QUuid &instanceID, InstanceManager *instanceManager, QWidget *parent = nullptr);
 
+    // Shows another instance's log, from its oldest entry, as a newly shown view would.
+    void setInstanceID(const QUuid &instanceID);
+
     QListView *list() const { return m_list; }
     LogListModel *model() const { return m_model; }
     QString placeholderText() const;
@@ -33,6 +36,7 @@ public:
     void copySelection() const;
 
 private:
+    void showFromOldest();
     void scheduleRedraw();
     void redraw();
 

@@ -4,7 +4,8 @@
 #include "AddEditInstanceView.h"
 #include "EmptyStateView.h"
 #include "InstanceDetailView.h"
-#include "InstanceRowView.h"
+#include "InstanceListModel.h"
+#include "InstanceListView.h"
 #include "Prompter.h"
 #include "SettingsView.h"
 #include "Symbols.h"
@@ -15,28 +16,14 @@
 #include "instances/InstanceManager.h"
 
 #include <QAction>
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
-#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
-
-namespace {
-
-constexpr int idRole = Qt::UserRole;
-
-QUuid itemID(const QListWidgetItem *item)
-{
-    return item->data(idRole).toUuid();
-}
-
-} // namespace
 
 MainView::MainView(ViewContext context, QWidget *parent)
     : QWidget(parent)
@@ -56,7 +43,6 @@ MainView::MainView(ViewContext context, QWidget *parent)
     split->setSizes({260, 700});
     column->addWidget(split, 1);
 
-    connect(m_context.instances, &InstanceManager::instancesChanged, this, &MainView::syncList);
     connect(m_context.binary, &BinaryManager::changed, this, &MainView::updateAddAction);
     connect(m_context.settings, &AppSettings::changed, this, &MainView::updateAddAction);
     // A change that could not be written to the managers' own files is lost at the next start.
@@ -65,7 +51,7 @@ MainView::MainView(ViewContext context, QWidget *parent)
     };
     connect(m_context.instances, &InstanceManager::saveFailed, this, reportSaveFailure);
     connect(m_context.settings, &AppSettings::saveFailed, this, reportSaveFailure);
-    syncList();
+    updateDetail();
     updateAddAction();
 }
 
@@ -113,34 +99,31 @@ QWidget *MainView::buildSidebar()
     title->setContentsMargins(12, 0, 12, 0);
     column->addWidget(title);
 
-    m_list = new QListWidget(sidebar);
+    m_list = new InstanceListView(m_context.instances, sidebar);
     m_list->setAccessibleName(QStringLiteral("Instances"));
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_list->setFrameShape(QFrame::NoFrame);
     // Selection, not the current item: the list makes its first row current when it gets the
     // focus, and that must not select an instance.
-    connect(m_list, &QListWidget::itemSelectionChanged, this, [this] {
-        const QList<QListWidgetItem *> selected = m_list->selectedItems();
-        if (!selected.isEmpty()) {
-            selectInstance(itemID(selected.first()));
-            return;
-        }
-        m_selectedID.reset();
-        updateDetail();
-    });
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MainView::followListSelection);
     connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
-        const QListWidgetItem *item = m_list->itemAt(position);
-        if (!item)
+        const QModelIndex index = m_list->indexAt(position);
+        if (!index.isValid())
             return;
-        QMenu *menu = contextMenu(itemID(item));
+        QMenu *menu = contextMenu(m_list->instanceModel()->id(index));
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(m_list->viewport()->mapToGlobal(position));
     });
-    m_list->setUniformItemSizes(true);
-    m_list->viewport()->installEventFilter(this);
-    connect(m_list->verticalScrollBar(), &QScrollBar::valueChanged, this, &MainView::materializeVisibleRows);
+    // Whether the detail column shows the empty state or the prompt depends on the number of rows;
+    // a reload of the registry also has to find the selected row again.
+    const InstanceListModel *model = m_list->instanceModel();
+    connect(model, &QAbstractItemModel::rowsInserted, this, &MainView::updateDetail);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &MainView::updateDetail);
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        if (m_selectedID)
+            selectInstance(*m_selectedID);
+        else
+            updateDetail();
+    });
     column->addWidget(m_list, 1);
     return sidebar;
 }
@@ -167,50 +150,6 @@ QWidget *MainView::buildDetailColumn()
     return m_detail;
 }
 
-InstanceRowView *MainView::row(const QUuid &id) const
-{
-    for (int i = 0; i < m_list->count(); ++i) {
-        if (itemID(m_list->item(i)) == id)
-            return rowWidget(i);
-    }
-    return nullptr;
-}
-
-InstanceRowView *MainView::rowWidget(int index) const
-{
-    QListWidgetItem *item = m_list->item(index);
-    if (auto *existing = qobject_cast<InstanceRowView *>(m_list->itemWidget(item)))
-        return existing;
-    auto *rowView = new InstanceRowView(itemID(item), m_context.instances);
-    if (!m_rowSize.isValid()) {
-        // Every row has the same layout; the first one made measures them all.
-        m_rowSize = rowView->sizeHint();
-        for (int i = 0; i < m_list->count(); ++i)
-            m_list->item(i)->setSizeHint(m_rowSize);
-    }
-    m_list->setItemWidget(item, rowView);
-    return rowView;
-}
-
-void MainView::materializeVisibleRows()
-{
-    if (m_list->count() == 0)
-        return;
-    const QModelIndex top = m_list->indexAt(QPoint(0, 0));
-    const int first = top.isValid() ? top.row() : 0;
-    rowWidget(first);
-    const int visible = m_list->viewport()->height() / qMax(1, m_rowSize.height()) + 1;
-    for (int i = first + 1; i <= qMin(m_list->count() - 1, first + visible); ++i)
-        rowWidget(i);
-}
-
-bool MainView::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_list->viewport() && event->type() == QEvent::Resize)
-        materializeVisibleRows();
-    return QWidget::eventFilter(watched, event);
-}
-
 SettingsView *MainView::settingsSheet() const
 {
     return m_settingsSheet;
@@ -231,50 +170,38 @@ QWidget *MainView::detailContent() const
 void MainView::selectInstance(const QUuid &id)
 {
     m_selectedID = id;
-    for (int i = 0; i < m_list->count(); ++i) {
-        if (itemID(m_list->item(i)) == id && m_list->currentItem() != m_list->item(i))
-            m_list->setCurrentItem(m_list->item(i));
-    }
+    const QModelIndex index = m_list->instanceModel()->indexOf(id);
+    if (index.isValid() && !m_list->selectionModel()->isSelected(index))
+        m_list->setCurrentIndex(index);
     updateDetail();
 }
 
-void MainView::syncList()
+void MainView::followListSelection()
 {
-    QList<QUuid> listed;
-    for (int i = 0; i < m_list->count(); ++i)
-        listed.append(itemID(m_list->item(i)));
-    QList<QUuid> current;
-    for (const HalvexInstance &instance : m_context.instances->instances())
-        current.append(instance.id);
-
-    // Rows redraw themselves on every change of a record; only a change of the set or order of
-    // records rebuilds the list, and the selection survives it by id.
-    if (listed != current) {
-        const QSignalBlocker blocker(m_list);
-        m_list->clear();
-        for (const QUuid &id : std::as_const(current)) {
-            auto *item = new QListWidgetItem(m_list);
-            item->setData(idRole, id);
-            if (m_rowSize.isValid())
-                item->setSizeHint(m_rowSize);
-            if (m_selectedID == id)
-                m_list->setCurrentItem(item);
-        }
-        materializeVisibleRows();
+    const QModelIndexList selected = m_list->selectionModel()->selectedIndexes();
+    if (!selected.isEmpty()) {
+        selectInstance(m_list->instanceModel()->id(selected.first()));
+        return;
     }
+    // A row that leaves the list because its record was deleted leaves the selection as it was:
+    // the detail column goes on to say that the instance is gone. Only the user unselects.
+    if (m_selectedID && !m_context.instances->instance(*m_selectedID))
+        return;
+    m_selectedID.reset();
     updateDetail();
 }
 
 void MainView::updateDetail()
 {
     if (m_selectedID) {
-        if (!m_detailView || m_detailView->instanceID() != *m_selectedID) {
-            delete m_detailView;
+        if (!m_detailView) {
             m_detailView = new InstanceDetailView(*m_selectedID, m_context.instances, m_detailHolder);
             m_detailHolder->layout()->addWidget(m_detailView);
+        } else {
+            m_detailView->setInstanceID(*m_selectedID);
         }
         m_detail->setCurrentWidget(m_detailHolder);
-    } else if (m_context.instances->instances().isEmpty()) {
+    } else if (m_list->instanceModel()->rowCount() == 0) {
         m_detail->setCurrentWidget(m_emptyState);
     } else {
         m_detail->setCurrentWidget(m_selectPrompt);

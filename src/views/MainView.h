@@ -12,11 +12,9 @@
 class AddEditInstanceView;
 class EmptyStateView;
 class InstanceDetailView;
-class InstanceRowView;
+class InstanceListView;
 class QAction;
 class QLabel;
-class QListWidget;
-class QListWidgetItem;
 class QMenu;
 class QStackedWidget;
 class SettingsView;
@@ -35,8 +33,7 @@ public:
     std::optional<QUuid> selectedInstanceID() const { return m_selectedID; }
     void selectInstance(const QUuid &id);
 
-    QListWidget *instanceList() const { return m_list; }
-    InstanceRowView *row(const QUuid &id) const;
+    InstanceListView *instanceList() const { return m_list; }
     QAction *settingsAction() const { return m_settingsAction; }
     QAction *addInstanceAction() const { return m_addAction; }
     // What the detail column shows now: an InstanceDetailView, the EmptyStateView or the
@@ -58,17 +55,12 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QWidget *buildToolBar();
     QWidget *buildSidebar();
     QWidget *buildDetailColumn();
-    void syncList();
-    // Row widgets are made only for the rows in view: a registry of a thousand instances would
-    // otherwise build a thousand widgets before the window could first be drawn.
-    void materializeVisibleRows();
-    InstanceRowView *rowWidget(int index) const;
+    void followListSelection();
     void updateDetail();
     void updateAddAction();
     void checkExecutableOnFirstDisplay();
@@ -79,8 +71,7 @@ private:
     bool m_shownBefore = false;
     QAction *m_settingsAction = nullptr;
     QAction *m_addAction = nullptr;
-    QListWidget *m_list = nullptr;
-    mutable QSize m_rowSize;
+    InstanceListView *m_list = nullptr;
     QStackedWidget *m_detail = nullptr;
     QWidget *m_detailHolder = nullptr;
     InstanceDetailView *m_detailView = nullptr;

@@ -4,6 +4,7 @@
 #include "core/AppSettings.h"
 #include "core/ReferenceDate.h"
 #include "instances/InstanceManager.h"
+#include "support/FileWrites.h"
 #include "support/ScriptedFileChooser.h"
 
 #include "RefusedValues.h"
@@ -132,7 +133,7 @@ private:
         Workspace workspace(path("a"));
         workspace.add("kept", 7000);
         const QByteArray registryBefore = readFile(workspace.paths.registryFile());
-        QSignalSpy registryChanged(&workspace.registry, &InstanceManager::instancesChanged);
+        QSignalSpy registryChanged(&workspace.registry, &InstanceManager::instancesAdded);
 
         QCOMPARE(workspace.importFrom(writeFile("in.json", file)), ImportResult(false, 0, 0));
         QVERIFY2(workspace.manager.lastError().startsWith("Import failed: " + message),
@@ -296,13 +297,25 @@ private slots:
         QCOMPARE(reloaded.instances().first().authToken, token);
     }
 
-    void import_anyVersion_createsDataDirectoriesUnderImportedLocation()
+    void import_anyVersion_addsOneBatchWithDirectoriesUnderImportedLocation()
     {
         Workspace workspace(path("a"));
-        const QByteArray file = configuration({"orders:8080"}).replace("\"version\":\"1.2\"", "\"version\":\"0.1\"");
-        QCOMPARE(workspace.importFrom(writeFile("in.json", file)), ImportResult(true, 1, 0));
-        QVERIFY(QFileInfo(path("imported/orders")).isDir());
-        QVERIFY(!QFile::exists(path("a/data/orders")));
+        workspace.add("kept", 7000);
+        QStringList incoming;
+        for (int i = 0; i < 150; ++i)
+            incoming.append(QStringLiteral("db-%1:%2").arg(i).arg(9000 + i));
+        const QByteArray file = configuration(incoming).replace("\"version\":\"1.2\"", "\"version\":\"0.1\"");
+        QSignalSpy added(&workspace.registry, &InstanceManager::instancesAdded);
+        FileWrites writes(workspace.paths.registryFile());
+
+        QCOMPARE(workspace.importFrom(writeFile("in.json", file)), ImportResult(true, 150, 0));
+        QCOMPARE(added.count(), 1);
+        QCOMPARE(added.first().first().value<QList<QUuid>>().size(), 150);
+        QCOMPARE(writes.count(), 1);
+        QCOMPARE(workspace.names(), QStringList{"kept:7000"} + incoming);
+        QTRY_VERIFY(QFileInfo(path("imported/db-149")).isDir());
+        QVERIFY(QFileInfo(path("imported/db-0")).isDir());
+        QVERIFY(!QFile::exists(path("a/data/db-0")));
     }
 
     void import_fileJustExported_skipsAllButAppliesSettings()

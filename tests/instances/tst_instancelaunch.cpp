@@ -136,7 +136,7 @@ private slots:
     {
         useExecutable(QStringLiteral("/bin/true"));
         const HalvexInstance instance = add(QStringLiteral("quick"));
-        QSignalSpy changes(m_manager.get(), &InstanceManager::instancesChanged);
+        QSignalSpy changes(m_manager.get(), &InstanceManager::runStateChanged);
         m_manager->startInstance(instance);
         QVERIFY(m_manager->hasProcess(instance.id));
         QTRY_VERIFY(logged(instance, QStringLiteral("Instance stopped")));
@@ -145,7 +145,9 @@ private slots:
                 log.indexOf(QStringLiteral("Instance stopped")));
         QVERIFY(!current(instance).isRunning);
         QVERIFY(!m_manager->hasProcess(instance.id));
-        QCOMPARE(changes.count(), 2); // marked running, then not running
+        QCOMPARE(changes.count(), 2);
+        QCOMPARE(changes.at(0), (QVariantList{instance.id, true}));
+        QCOMPARE(changes.at(1), (QVariantList{instance.id, false}));
     }
 
     void stop_waitsForTheExit()

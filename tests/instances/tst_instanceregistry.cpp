@@ -5,6 +5,7 @@
 
 #include "LogMessages.h"
 #include "RefusedValues.h"
+#include "support/FileWrites.h"
 #include "TestJson.h"
 
 #include <QDateTime>
@@ -160,7 +161,10 @@ private slots:
         HalvexInstance changed = registry->instances().at(1);
         changed.name = QStringLiteral("renamed");
         changed.isRunning = true;
+        QSignalSpy updated(registry.get(), &InstanceManager::instanceUpdated);
         registry->updateInstance(changed);
+        QCOMPARE(updated.count(), 1);
+        QCOMPARE(updated.first().first().toUuid(), changed.id);
         QCOMPARE(registry->instances().at(1).name, QStringLiteral("renamed"));
         QVERIFY(registry->instances().at(1).isRunning);
         QVERIFY(registry->instances().at(1).updatedAt > changed.updatedAt);
@@ -169,11 +173,70 @@ private slots:
 
         const QByteArray before = registryBytes();
         const auto listBefore = registry->instances();
-        QSignalSpy changedSpy(registry.get(), &InstanceManager::instancesChanged);
         registry->updateInstance(named(QStringLiteral("stranger")));
         QCOMPARE(registry->instances(), listBefore);
         QCOMPARE(registryBytes(), before);
-        QCOMPARE(changedSpy.count(), 0);
+        QCOMPARE(updated.count(), 1);
+    }
+
+    void lookup_findsTheFirstRecordWithTheIdAfterEveryChange()
+    {
+        auto registry = manager();
+        const HalvexInstance a = named(QStringLiteral("a"), 1);
+        const HalvexInstance b = named(QStringLiteral("b"), 2);
+        const HalvexInstance c = named(QStringLiteral("c"), 3);
+        HalvexInstance twin = named(QStringLiteral("twin"), 4);
+        twin.id = b.id; // the registry does not refuse a caller that repeats an id
+        for (const HalvexInstance &record : {a, b, c, twin})
+            registry->addInstance(record);
+        QCOMPARE(registry->instance(b.id)->name, QStringLiteral("b"));
+
+        registry->deleteInstance(a);
+        QVERIFY(!registry->instance(a.id));
+        QCOMPARE(registry->instance(c.id)->name, QStringLiteral("c"));
+        HalvexInstance renamed = b;
+        renamed.name = QStringLiteral("bee");
+        registry->updateInstance(renamed);
+        QCOMPARE(registry->instances().at(0).name, QStringLiteral("bee"));
+        QCOMPARE(registry->instances().at(2).name, QStringLiteral("twin"));
+
+        registry->deleteInstance(b);
+        QVERIFY(!registry->instance(b.id));
+        QCOMPARE(registry->instances().size(), 1);
+        QCOMPARE(registry->instance(c.id)->name, QStringLiteral("c"));
+    }
+
+    void addInstances_announcesAndWritesOnceThenMakesTheDirectories()
+    {
+        auto registry = manager();
+        registry->addInstance(named(QStringLiteral("first"), 1));
+        QList<HalvexInstance> batch;
+        for (int i = 0; i < 150; ++i)
+            batch.append(named(QStringLiteral("batch-%1").arg(i), 100 + i));
+        QSignalSpy added(registry.get(), &InstanceManager::instancesAdded);
+        FileWrites writes(paths().registryFile());
+
+        registry->addInstances(batch);
+        QCOMPARE(added.count(), 1);
+        QList<QUuid> ids;
+        for (const HalvexInstance &record : std::as_const(batch))
+            ids.append(record.id);
+        QCOMPARE(added.first().first().value<QList<QUuid>>(), ids);
+        QCOMPARE(writes.count(), 1);
+        QCOMPARE(registryArray().size(), 151);
+        QVERIFY(registry->instances().last().updatedAt > batch.last().updatedAt);
+
+        // Before its directory is made, one record is deleted and one renamed.
+        registry->deleteInstance(registry->instances().at(1));
+        HalvexInstance renamed = registry->instances().at(1);
+        renamed.name = QStringLiteral("renamed");
+        registry->updateInstance(renamed);
+        QTRY_VERIFY(QFileInfo(storage() + QStringLiteral("/batch-149")).isDir());
+        QVERIFY(QFileInfo(storage() + QStringLiteral("/renamed")).isDir());
+        QVERIFY(!QFileInfo::exists(storage() + QStringLiteral("/batch-0")));
+        QVERIFY(!QFileInfo::exists(storage() + QStringLiteral("/batch-1")));
+        QVERIFY(!registry->logs().contains(batch.first().id));
+        QVERIFY(logContains(registry->logs(batch.last().id), QStringLiteral("✓ Data directory created: ")));
     }
 
     void delete_removesRecordLogAndDirectory()

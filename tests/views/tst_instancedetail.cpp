@@ -3,6 +3,7 @@
 
 #include "core/ReferenceDate.h"
 #include "views/InstanceDetailView.h"
+#include "views/LogListModel.h"
 #include "views/LogsView.h"
 #include "views/ProminentButton.h"
 #include "views/SystemColors.h"
@@ -83,6 +84,24 @@ private slots:
         InstanceDetailView view(record.id, m_fixture->instances.get());
         QVERIFY(!view.showsNotFound());
         m_fixture->instances->deleteInstance(record);
+        QVERIFY(view.showsNotFound());
+    }
+
+    void setInstanceID_showsTheOtherRecordAndFollowsIt()
+    {
+        const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"), 18080);
+        const HalvexInstance billing = m_fixture->add(QStringLiteral("billing"), 18081);
+        m_fixture->instances->addLog(billing.id, QStringLiteral("billing only"));
+        InstanceDetailView view(orders.id, m_fixture->instances.get());
+
+        view.setInstanceID(billing.id);
+        QCOMPARE(view.value(QStringLiteral("Name")), QStringLiteral("billing"));
+        QCOMPARE(view.logsView()->model()->entries(), m_fixture->instances->logs(billing.id));
+        m_fixture->instances->markInstanceRunning(billing.id);
+        QCOMPARE(view.value(QStringLiteral("State")), QStringLiteral("Running"));
+        m_fixture->instances->deleteInstance(orders);
+        QVERIFY(!view.showsNotFound());
+        m_fixture->instances->deleteInstance(current(billing.id));
         QVERIFY(view.showsNotFound());
     }
 

@@ -5,16 +5,18 @@
 #include "views/AddEditInstanceView.h"
 #include "views/EmptyStateView.h"
 #include "views/InstanceDetailView.h"
-#include "views/InstanceRowView.h"
+#include "views/InstanceListModel.h"
+#include "views/InstanceListView.h"
 #include "views/MainView.h"
 #include "views/ProminentButton.h"
 #include "views/SettingsView.h"
-#include "views/StatusDot.h"
+#include "views/SystemColors.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
@@ -47,6 +49,7 @@ private:
         QTimer::singleShot(0, [&reached] { reached = true; });
         return QTest::qWaitFor([&reached] { return reached; });
     }
+    static QModelIndex row(const MainView &view, int row) { return view.instanceList()->model()->index(row, 0); }
     static QString labelText(QWidget *widget)
     {
         auto *label = qobject_cast<QLabel *>(widget);
@@ -157,42 +160,72 @@ private slots:
         QVERIFY(!splitters.first()->childrenCollapsible());
     }
 
-    void rows_areBuiltOnlyWhenInView()
+    void sidebar_scrollingToTheEndBuildsNoWidgets()
     {
         m_fixture = std::make_unique<ViewFixture>();
-        for (int i = 0; i < 300; ++i)
-            m_fixture->add(QStringLiteral("instance-%1").arg(i), 10000 + i);
+        QList<HalvexInstance> records;
+        for (int i = 0; i < 2000; ++i)
+            records.append(
+                HalvexInstance::create(QStringLiteral("instance-%1").arg(i), QStringLiteral("t"), 10000 + i));
+        m_fixture->instances->addInstances(records);
         auto view = shownView();
         QVERIFY(view);
-        const auto built = [&view] { return view->instanceList()->findChildren<InstanceRowView *>().size(); };
-        QVERIFY(built() > 0);
-        QVERIFY2(built() < 60, qPrintable(QString::number(built())));
+        InstanceListView *list = view->instanceList();
+        const qsizetype widgets = list->findChildren<QWidget *>().size();
 
-        QListWidget *list = view->instanceList();
         list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
-        QListWidgetItem *last = list->item(list->count() - 1);
-        QTRY_VERIFY(qobject_cast<InstanceRowView *>(list->itemWidget(last)));
-        QCOMPARE(qobject_cast<InstanceRowView *>(list->itemWidget(last))->instanceID(),
-                 m_fixture->instances->instances().last().id);
+        QTRY_VERIFY(list->viewport()->rect().contains(list->visualRect(row(*view, 1999))));
+        QCOMPARE(list->findChildren<QWidget *>().size(), widgets);
+    }
+
+    void sidebar_keepsTheButtonWholeAtItsNarrowestWidth()
+    {
+        m_fixture = std::make_unique<ViewFixture>();
+        m_fixture->add(QString(63, u'w'), 18080);
+        auto view = shownView();
+        QVERIFY(view);
+        auto *split = view->findChild<QSplitter *>(QString(), Qt::FindDirectChildrenOnly);
+        split->setSizes({0, 10000});
+        InstanceListView *list = view->instanceList();
+        QTRY_VERIFY(list->width() <= list->parentWidget()->minimumWidth());
+
+        const QRect button = list->buttonRect(row(*view, 0));
+        QVERIFY(list->viewport()->rect().contains(button));
+        const QImage image = list->viewport()->grab(button).toImage();
+        int green = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x)
+                green += image.pixelColor(x, y) == SystemColors::green() ? 1 : 0;
+        }
+        QVERIFY2(green > button.width(), qPrintable(QString::number(green)));
     }
 
     void detail_showsSelectionPlaceholderOrNotFound()
     {
         m_fixture = std::make_unique<ViewFixture>();
         const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"), 18080);
-        m_fixture->add(QStringLiteral("billing"), 18081);
+        m_fixture->add(QStringLiteral("sales"), 18082);
+        const HalvexInstance billing = m_fixture->add(QStringLiteral("billing"), 18081);
         MainView view(m_fixture->context());
-        QCOMPARE(view.instanceList()->count(), 2);
+        QCOMPARE(view.instanceList()->model()->rowCount(), 3);
         QCOMPARE(labelText(view.detailContent()), QStringLiteral("Select an instance"));
 
-        view.instanceList()->setCurrentRow(0);
+        view.instanceList()->setCurrentIndex(row(view, 0));
         QCOMPARE(view.selectedInstanceID(), orders.id);
         QCOMPARE(view.detailContent(), view.detailView());
         QCOMPARE(view.detailView()->instanceID(), orders.id);
 
+        // Another selection shows its record in the same pane.
+        InstanceDetailView *pane = view.detailView();
+        view.instanceList()->setCurrentIndex(row(view, 2));
+        QCOMPARE(view.detailView(), pane);
+        QCOMPARE(pane->instanceID(), billing.id);
+        QCOMPARE(pane->value(QStringLiteral("Port")), QStringLiteral("18081"));
+        view.instanceList()->setCurrentIndex(row(view, 0));
+
         m_fixture->prompter.answer(true);
         view.deleteInstance(orders.id);
-        QTRY_COMPARE(view.instanceList()->count(), 1);
+        QTRY_COMPARE(view.instanceList()->model()->rowCount(), 2);
         QCOMPARE(view.selectedInstanceID(), orders.id);
         QVERIFY(view.detailView()->showsNotFound());
     }
@@ -203,26 +236,38 @@ private slots:
         m_fixture->add(QStringLiteral("orders"), 18080);
         const HalvexInstance billing = m_fixture->add(QStringLiteral("billing"), 18081);
         MainView view(m_fixture->context());
-        view.instanceList()->setCurrentRow(1);
+        view.instanceList()->setCurrentIndex(row(view, 1));
 
         HalvexInstance renamed = billing;
         renamed.name = QStringLiteral("invoices");
         m_fixture->instances->updateInstance(renamed);
         m_fixture->add(QStringLiteral("sales"), 18082);
+        m_fixture->instances->markInstanceRunning(billing.id);
 
         QCOMPARE(view.selectedInstanceID(), billing.id);
-        QCOMPARE(view.instanceList()->currentRow(), 1);
-        QCOMPARE(view.row(billing.id)->nameText(), QStringLiteral("invoices"));
-        QCOMPARE(view.row(billing.id)->urlText(), QStringLiteral("http://invoices.halvex.local:18081"));
+        QCOMPARE(view.instanceList()->selectionModel()->selectedIndexes(), QModelIndexList{row(view, 1)});
+        QCOMPARE(row(view, 1).data().toString(), QStringLiteral("invoices"));
+        QCOMPARE(row(view, 1).data(InstanceListModel::LocalUrlRole).toString(),
+                 QStringLiteral("http://invoices.halvex.local:18081"));
         QCOMPARE(view.detailView()->value(QStringLiteral("Name")), QStringLiteral("invoices"));
+        QCOMPARE(view.detailView()->value(QStringLiteral("State")), QStringLiteral("Running"));
     }
 
     void contextMenu_editOpensTheFilledForm()
     {
         m_fixture = std::make_unique<ViewFixture>();
+        m_fixture->add(QStringLiteral("billing"), 18081);
         const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"), 18080);
-        MainView view(m_fixture->context());
-        std::unique_ptr<QMenu> menu(view.contextMenu(orders.id));
+        auto shown = shownView();
+        QVERIFY(shown);
+        MainView &view = *shown;
+        QWidget *viewport = view.instanceList()->viewport();
+        const QPoint onRow = view.instanceList()->visualRect(row(view, 1)).center();
+        QContextMenuEvent request(QContextMenuEvent::Mouse, onRow, viewport->mapToGlobal(onRow));
+        QApplication::sendEvent(viewport, &request);
+        auto *menu = view.findChild<QMenu *>();
+        QVERIFY(menu);
+        QTRY_VERIFY(menu->isVisible());
         const QList<QAction *> actions = menu->actions();
         QCOMPARE(actions.size(), 3);
         QCOMPARE(actions.at(0)->text(), QStringLiteral("Edit"));
@@ -230,11 +275,12 @@ private slots:
         QCOMPARE(actions.at(2)->text(), QStringLiteral("Delete"));
 
         actions.at(0)->trigger();
+        menu->close();
         QVERIFY(view.instanceForm());
         QCOMPARE(view.instanceForm()->instance(), std::optional<HalvexInstance>(orders));
         QTest::mouseClick(view.instanceForm()->cancelButton(), Qt::LeftButton);
         QTRY_VERIFY(!view.instanceForm());
-        QCOMPARE(m_fixture->instances->instances(), QList<HalvexInstance>{orders});
+        QCOMPARE(m_fixture->instances->instances().last(), orders);
     }
 
     void delete_asksNamingTheDataDirectory_data()
@@ -252,7 +298,7 @@ private slots:
         const QString directory = m_fixture->instances->dataDirectoryPath(orders);
         QVERIFY(QFileInfo(directory).isDir());
         MainView view(m_fixture->context());
-        view.instanceList()->setCurrentRow(0);
+        view.instanceList()->setCurrentIndex(row(view, 0));
 
         m_fixture->prompter.answer(confirmed);
         std::unique_ptr<QMenu> menu(view.contextMenu(orders.id));
@@ -265,7 +311,7 @@ private slots:
 
         QTRY_COMPARE(m_fixture->instances->instances().isEmpty(), confirmed);
         QCOMPARE(QFileInfo(directory).isDir(), !confirmed);
-        QCOMPARE(view.instanceList()->count(), confirmed ? 0 : 1);
+        QCOMPARE(view.instanceList()->model()->rowCount(), confirmed ? 0 : 1);
         QCOMPARE(view.selectedInstanceID(), orders.id);
     }
 
@@ -284,30 +330,39 @@ private slots:
         QVERIFY(alerts.at(1).message.startsWith(QStringLiteral("Could not save settings.json: ")));
     }
 
-    void rowButton_startsAndStopsTheServer()
+    void rowButton_startsByMouseAndStopsByKeyboard()
     {
         m_fixture = std::make_unique<ViewFixture>();
         m_fixture->settings->setBinaryPath(QUrl::fromLocalFile(QStringLiteral(HALVEX_SERVER_PATH)));
+        m_fixture->add(QStringLiteral("billing"), ViewFixture::freePort());
         const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"), ViewFixture::freePort());
         auto view = shownView();
         QVERIFY(view);
-        InstanceRowView *row = view->row(orders.id);
-        QVERIFY(row);
-        QCOMPARE(row->startStopButton()->accessibleName(), QStringLiteral("Start"));
-        QVERIFY(row->runningDot()->isHidden());
+        InstanceListView *list = view->instanceList();
+        const auto running = [this, &orders] { return m_fixture->instances->instance(orders.id)->isRunning; };
 
-        QTest::mouseClick(row->startStopButton(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(m_fixture->instances->instance(orders.id)->isRunning, 15000);
-        QCOMPARE(row->startStopButton()->accessibleName(), QStringLiteral("Stop"));
-        QCOMPARE(row->startStopButton()->toolTip(), QStringLiteral("Stop"));
-        QVERIFY(row->runningDot()->isVisible());
+        // The painted button of a row that is neither current nor selected.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->buttonRect(row(*view, 1)).center());
+        QTRY_VERIFY_WITH_TIMEOUT(running(), 15000);
+        QVERIFY(row(*view, 1).data(InstanceListModel::RunningRole).toBool());
         // Starting does not select the row.
         QVERIFY(!view->selectedInstanceID());
+        QVERIFY(!list->selectionModel()->hasSelection());
 
-        QTest::mouseClick(row->startStopButton(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_fixture->instances->instance(orders.id)->isRunning, 15000);
-        QCOMPARE(row->startStopButton()->accessibleName(), QStringLiteral("Start"));
-        QVERIFY(row->runningDot()->isHidden());
+        // The keyboard reaches the current row's button, named by what it does.
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->currentIndex(), row(*view, 1));
+        QTest::keyClick(list, Qt::Key_Tab);
+        QToolButton *button = list->currentRowButton();
+        QCOMPARE(QApplication::focusWidget(), button);
+        QCOMPARE(button->accessibleName(), QStringLiteral("Stop"));
+        QTest::keyClick(button, Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(!running(), 15000);
+        QCOMPARE(button->accessibleName(), QStringLiteral("Start"));
     }
 };
 
