@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -52,6 +53,7 @@ ApplicationShell::ApplicationShell()
     configureApplication();
     const AppPaths paths = AppPaths::standard();
     m_settings = new AppSettings(paths);
+    adoptBundledServer(m_settings, QCoreApplication::applicationDirPath());
     // Another hosts file (a test's, a system that keeps it elsewhere) is edited by the shell
     // commands: the installed helper edits /etc/hosts and nothing else.
     const QString hostsFile = qEnvironmentVariable("HALVEX_KELVANE_HOSTS_FILE", QStringLiteral("/etc/hosts"));
@@ -84,3 +86,18 @@ ApplicationShell::ApplicationShell()
 }
 
 ApplicationShell::~ApplicationShell() = default;
+
+void ApplicationShell::adoptBundledServer(AppSettings *settings, const QString &applicationDir)
+{
+    const auto server = AppPaths::bundledServer(applicationDir);
+    if (!server)
+        return;
+    // Queued behind the settings' first turn, which applies the stored values, and ahead of the
+    // main window's first-display check, which sends a user without a server to the settings.
+    QTimer::singleShot(0, settings, [settings, path = *server] {
+        if (!settings->binaryPath().isEmpty())
+            return;
+        settings->setBinaryPath(QUrl::fromLocalFile(path));
+        settings->save();
+    });
+}

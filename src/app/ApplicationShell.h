@@ -3,6 +3,8 @@
 
 #include <memory>
 
+class QString;
+
 class AppDelegate;
 class AppSettings;
 class BinaryManager;
@@ -29,6 +31,12 @@ public:
     InstanceManager *instances() const { return m_instances; }
     BinaryManager *binary() const { return m_binary; }
     ImportExportManager *importExport() const { return m_importExport; }
+
+    // An installed application brings its own server. When no server is configured once the
+    // stored settings have arrived, the one installed with the program in applicationDir is
+    // configured and saved, as a selection would be, so that the first start needs no download;
+    // a configured server is never replaced, and a build tree changes nothing.
+    static void adoptBundledServer(AppSettings *settings, const QString &applicationDir);
 
 private:
     // Built once and never destroyed: destroying the instance manager would destroy the processes

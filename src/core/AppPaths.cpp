@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "AppPaths.h"
 
+#include "core/InstallLayout.h"
+
 #include <QDir>
 #include <QStandardPaths>
 
@@ -14,6 +16,15 @@ AppPaths AppPaths::standard()
 {
     return AppPaths(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                     QStringLiteral("/HalvexKelvane"));
+}
+
+std::optional<QString> AppPaths::bundledServer(const QString &applicationDir)
+{
+    const QFileInfo server(
+        QDir::cleanPath(QDir(applicationDir).filePath(QStringLiteral(HALVEX_BUNDLED_SERVER_FROM_APP_DIR))));
+    if (!server.isFile() || !server.isExecutable())
+        return std::nullopt;
+    return server.filePath();
 }
 
 void AppPaths::createPrivateDirectory(const QString &directory)
