@@ -6,6 +6,7 @@
 #include "binary/BinaryManager.h"
 #include "core/AppPaths.h"
 #include "core/AppSettings.h"
+#include "core/Preferences.h"
 #include "core/Version.h"
 #include "instances/InstanceManager.h"
 #include "instances/LocalHostNames.h"
@@ -70,6 +71,7 @@ ApplicationShell::ApplicationShell()
     m_prompter = new DialogPrompter;
     m_binary = new BinaryManager(m_settings, paths, m_fileChooser, QUrl(QStringLiteral("https://releases.halvex.dev")));
     m_importExport = new ImportExportManager(m_settings, m_instances, m_fileChooser);
+    m_preferences = std::make_unique<Preferences>(Preferences::standardDirectory());
     m_delegate = std::make_unique<AppDelegate>(m_instances);
     // Connected after the delegate's quit hook, whose stops ask for their host names' removal:
     // slots run in the order connected, and after the quit hook the event loop turns no more.
@@ -82,6 +84,7 @@ ApplicationShell::ApplicationShell()
     context.importExport = m_importExport;
     context.fileChooser = m_fileChooser;
     context.prompter = m_prompter;
+    context.preferences = m_preferences.get();
     m_window = std::make_unique<ContentView>(context);
 }
 

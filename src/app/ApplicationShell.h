@@ -14,6 +14,7 @@ class DialogPrompter;
 class ImportExportManager;
 class InstanceManager;
 class LocalHostNames;
+class Preferences;
 class PrivilegedCommandRunner;
 
 // The composition root: the application's identity, every object it is made of, built once and
@@ -31,6 +32,7 @@ public:
     InstanceManager *instances() const { return m_instances; }
     BinaryManager *binary() const { return m_binary; }
     ImportExportManager *importExport() const { return m_importExport; }
+    Preferences *preferences() const { return m_preferences.get(); }
 
     // An installed application brings its own server. When no server is configured once the
     // stored settings have arrived, the one installed with the program in applicationDir is
@@ -52,6 +54,7 @@ private:
     BinaryManager *m_binary;
     ImportExportManager *m_importExport;
 
+    std::unique_ptr<Preferences> m_preferences;
     std::unique_ptr<AppDelegate> m_delegate;
     std::unique_ptr<ContentView> m_window;
 };

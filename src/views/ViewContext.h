@@ -6,6 +6,7 @@ class BinaryManager;
 class FileChooser;
 class ImportExportManager;
 class InstanceManager;
+class Preferences;
 class Prompter;
 
 // What the windows are built on: the managers they read and call, and the seams through which
@@ -18,4 +19,5 @@ struct ViewContext
     ImportExportManager *importExport = nullptr;
     FileChooser *fileChooser = nullptr;
     Prompter *prompter = nullptr;
+    Preferences *preferences = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "binary/BinaryManager.h"
 #include "core/AppPaths.h"
 #include "core/AppSettings.h"
+#include "core/Preferences.h"
 #include "instances/InstanceManager.h"
 #include "views/ViewContext.h"
 
@@ -67,6 +68,7 @@ public:
         context.importExport = importExport.get();
         context.fileChooser = &chooser;
         context.prompter = &prompter;
+        context.preferences = &preferences;
         return context;
     }
 
@@ -103,6 +105,7 @@ public:
     AppPaths m_paths;
     ScriptedFileChooser chooser;
     ScriptedPrompter prompter;
+    Preferences preferences{m_dir.filePath(QStringLiteral("config"))};
     std::unique_ptr<AppSettings> settings;
     std::unique_ptr<InstanceManager> instances;
     std::unique_ptr<BinaryManager> binary;
