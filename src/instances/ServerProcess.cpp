@@ -76,8 +76,8 @@ ServerProcess *ServerProcess::start(const QString &program, const QProcessEnviro
     // Nothing of the application's but its standard input reaches the server.
     posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
 
-    // The application blocks and ignores signals of its own (its quit path, a vanished pipe's
-    // reader); a server starts with every signal at its default and none blocked.
+    // Whatever the application ignores or blocks (a vanished pipe's reader, say) is not the
+    // server's business: it starts with every signal at its default and none blocked.
     sigset_t none;
     sigemptyset(&none);
     sigset_t all;
