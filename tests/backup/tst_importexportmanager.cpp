@@ -338,8 +338,9 @@ private slots:
         QTest::addColumn<QStringList>("incoming");
         QTest::addColumn<ImportResult>("result");
         QTest::addColumn<QStringList>("added");
-        QTest::newRow("name in other case")
-            << QStringList{"Orders:9000"} << ImportResult(true, 1, 0) << QStringList{"Orders:9000"};
+        QTest::newRow("name in other case") << QStringList{"Orders:9000"} << ImportResult(true, 0, 1) << QStringList{};
+        QTest::newRow("one name twice in the file, in other case")
+            << QStringList{"New:9001", "nEW:9002"} << ImportResult(true, 1, 1) << QStringList{"New:9001"};
         QTest::newRow("name and port taken") << QStringList{"orders:8080"} << ImportResult(true, 0, 1) << QStringList{};
         QTest::newRow("port taken") << QStringList{"other:8080"} << ImportResult(true, 0, 1) << QStringList{};
         QTest::newRow("one name twice in the file")
