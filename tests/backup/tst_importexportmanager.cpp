@@ -266,10 +266,10 @@ private slots:
         // Escapes of every kind, and what the reader would drop or UTF-8 cannot hold.
         const QString token = QChar(0xFEFF) + QStringLiteral("a/\"b\\\n\x01\t é") + QChar(0xD800);
         source.registry.addInstance(HalvexInstance::create("orders", token, 8080));
-        source.add("billing", 8081);
-        HalvexInstance running = source.registry.instances().last();
+        // A record marked running without a server: exported as it is.
+        HalvexInstance running = HalvexInstance::create("billing", "t", 8081);
         running.isRunning = true;
-        source.registry.updateInstance(running);
+        source.registry.addInstance(running);
         source.settings.setDataStorageLocation(QUrl::fromLocalFile(path("shared data")));
         source.settings.setTimezone("Asia/Tokyo");
         QCOMPARE(source.exportTo(path("config.json")), true);
