@@ -352,10 +352,14 @@ private slots:
 
     void newInstance_proposesAFreePortAndGeneratesTokens()
     {
+        // 8080 is another instance's, 8081 held by a listener (this one, or another program's).
         const HalvexInstance existing = m_fixture->add(QStringLiteral("orders"), 8080);
+        QTcpServer listener;
+        listener.listen(QHostAddress::LocalHost, 8081);
+        QVERIFY(!PortProbe::isAvailable(8081));
         auto view = form();
         const qint64 proposed = view->portField()->text().toLongLong();
-        QVERIFY2(proposed > 8080 && PortProbe::isAvailable(static_cast<quint16>(proposed)),
+        QVERIFY2(proposed > 8081 && PortProbe::isAvailable(static_cast<quint16>(proposed)),
                  qPrintable(view->portField()->text()));
         QVERIFY(view->tokenField()->text().isEmpty());
         view->generateButton()->click();
