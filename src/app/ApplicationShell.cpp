@@ -67,6 +67,9 @@ ApplicationShell::ApplicationShell()
     m_privilegedRunner = new PrivilegedCommandRunner(helper, privilegeElevator());
     m_hostNames = new LocalHostNames(hostsFile, m_privilegedRunner);
     m_instances = new InstanceManager(m_settings, paths.registryFile(), m_hostNames);
+    // The manager has adopted the servers still running from an earlier session, which are not
+    // started again. Queued behind the settings' first turn, which brings the configured server.
+    QTimer::singleShot(0, m_instances, &InstanceManager::startMarkedInstances);
     m_fileChooser = new DialogFileChooser;
     m_prompter = new DialogPrompter;
     m_binary = new BinaryManager(m_settings, paths, m_fileChooser, QUrl(QStringLiteral("https://releases.halvex.dev")));

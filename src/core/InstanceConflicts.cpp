@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "InstanceConflicts.h"
 
+#include <limits>
+
 InstanceConflicts::InstanceConflicts(const QList<HalvexInstance> &instances, const QUuid &except)
 {
     for (const HalvexInstance &instance : instances) {
@@ -12,7 +14,7 @@ InstanceConflicts::InstanceConflicts(const QList<HalvexInstance> &instances, con
 
 InstanceConflicts::Conflict InstanceConflicts::check(const QString &name, qint64 port) const
 {
-    if (m_names.contains(name))
+    if (m_names.contains(name.toCaseFolded()))
         return Conflict::Name;
     if (m_ports.contains(port))
         return Conflict::Port;
@@ -21,6 +23,16 @@ InstanceConflicts::Conflict InstanceConflicts::check(const QString &name, qint64
 
 void InstanceConflicts::take(const QString &name, qint64 port)
 {
-    m_names.insert(name);
+    m_names.insert(name.toCaseFolded());
     m_ports.insert(port);
+}
+
+std::optional<quint16> InstanceConflicts::firstFreePort(quint16 from,
+                                                        const std::function<bool(quint16)> &available) const
+{
+    for (int port = qMax<int>(from, 1); port <= std::numeric_limits<quint16>::max(); ++port) {
+        if (!m_ports.contains(port) && available(static_cast<quint16>(port)))
+            return static_cast<quint16>(port);
+    }
+    return std::nullopt;
 }

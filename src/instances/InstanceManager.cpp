@@ -2,7 +2,6 @@
 #include "InstanceManager.h"
 
 #include "core/AppSettings.h"
-#include "core/InstanceName.h"
 #include "core/ReferenceDate.h"
 #include "core/StateFile.h"
 #include "instances/ExecutableProbe.h"
@@ -19,7 +18,6 @@
 #include <QJsonDocument>
 
 #include <cstdio>
-#include <filesystem>
 
 namespace {
 
@@ -35,6 +33,8 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
     , m_settings(settings)
     , m_registry(std::make_unique<StateFile>(registryFile))
     , m_hostNames(hostNames)
+    , m_directories(settings)
+    , m_autostart(QFileInfo(registryFile).absolutePath() + QStringLiteral("/autostart.json"))
     , m_outputDirectory(QFileInfo(registryFile).absolutePath() + QStringLiteral("/output"))
     , m_runRecords(QFileInfo(registryFile).absolutePath() + QStringLiteral("/run"))
     , m_output(new ServerOutput(this))
@@ -180,16 +180,56 @@ void InstanceManager::createPendingDirectories()
         m_directoryTimer.start();
 }
 
-void InstanceManager::updateInstance(const HalvexInstance &instance)
+bool InstanceManager::updateInstance(const HalvexInstance &instance, QString *error)
 {
     const auto found = m_positions.constFind(instance.id);
-    if (found == m_positions.cend())
-        return;
+    if (found == m_positions.cend()) {
+        if (error)
+            *error = QStringLiteral("The instance no longer exists");
+        return false;
+    }
+    const HalvexInstance stored = m_instances.at(*found);
+    if (instance.name != stored.name && !renameDataDirectory(stored, instance.name, error))
+        return false;
     HalvexInstance updated = instance;
     updated.updatedAt = ReferenceDate::now();
+    // A copy taken before its server started or ended must not bring the old state back: an
+    // instance marked running without a server could be neither started nor stopped.
+    updated.isRunning = stored.isRunning;
     m_instances[*found] = updated;
     emit instanceUpdated(instance.id);
     saveInstances();
+    return true;
+}
+
+bool InstanceManager::renameDataDirectory(const HalvexInstance &stored, const QString &newName, QString *error)
+{
+    QString reason;
+    if (hasProcess(stored.id)) {
+        reason = QStringLiteral("The instance '%1' is running. Stop it before renaming it.").arg(stored.name);
+    } else {
+        QString failure;
+        switch (m_directories.move(stored, newName, &failure)) {
+        case DataDirectories::Move::NothingToMove:
+            return true;
+        case DataDirectories::Move::Moved:
+            addLog(stored.id, QStringLiteral("✓ Data directory moved: %1 → %2")
+                                  .arg(m_directories.path(stored.name), m_directories.path(newName)));
+            return true;
+        case DataDirectories::Move::TargetExists:
+            reason = QStringLiteral("Cannot rename the instance to '%1': %2 already exists. Choose another name, or "
+                                    "move that directory away first.")
+                         .arg(newName, m_directories.path(newName));
+            break;
+        case DataDirectories::Move::Failed:
+            reason = QStringLiteral("Cannot rename the instance to '%1': its data directory %2 could not be moved: %3")
+                         .arg(newName, m_directories.path(stored.name), failure);
+            break;
+        }
+    }
+    if (error)
+        *error = reason;
+    return false;
 }
 
 void InstanceManager::deleteInstance(const HalvexInstance &instance)
@@ -204,6 +244,7 @@ void InstanceManager::deleteInstance(const HalvexInstance &instance)
     m_logs.remove(instance.id);
     emit logCleared(instance.id);
     saveInstances();
+    setStartsAtLaunch(instance.id, false);
     removeDataDirectory(instance);
 }
 
@@ -546,45 +587,45 @@ void InstanceManager::clearLogs(const QUuid &id)
 
 QString InstanceManager::dataDirectoryPath(const HalvexInstance &instance) const
 {
-    // Such a name could climb out of the storage location ("../x") or name the location itself.
-    if (!InstanceName::isValid(instance.name))
-        return {};
-    return QDir::cleanPath(m_settings->dataStorageLocation().toLocalFile()) + u'/' + instance.name;
+    return m_directories.path(instance.name);
 }
 
 void InstanceManager::createDataDirectory(const HalvexInstance &instance)
 {
-    const QString path = dataDirectoryPath(instance);
-    if (path.isEmpty()) {
-        addLog(instance.id, QStringLiteral("⚠️ Warning: Could not create data directory: invalid instance name"));
-        return;
-    }
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(path).toStdString()), error);
-    if (!error) {
-        addLog(instance.id, QStringLiteral("✓ Data directory created: ") + path);
-        return;
-    }
-    addLog(instance.id, QStringLiteral("⚠️ Warning: Could not create data directory: ") +
-                            QString::fromLocal8Bit(error.message()));
-    addLog(instance.id, QStringLiteral("Path: ") + path);
-    if (path.contains(QStringLiteral("/Desktop/")) || path.contains(QStringLiteral("/Documents/"))) {
-        addLog(instance.id, QStringLiteral("💡 Tip: Desktop and Documents folders require special permissions."));
-        addLog(instance.id, QStringLiteral("   Either:"));
-        addLog(instance.id, QStringLiteral("   1. Change data location to ~/Halvex in Settings"));
-        addLog(instance.id, QStringLiteral("   2. Grant Full Disk Access in System Settings > Privacy & Security"));
-    }
+    for (const QString &line : m_directories.create(instance))
+        addLog(instance.id, line);
+}
+
+bool InstanceManager::willRemoveDataDirectory(const HalvexInstance &instance) const
+{
+    return m_directories.isOwn(instance);
 }
 
 void InstanceManager::removeDataDirectory(const HalvexInstance &instance)
 {
-    // Only ever a direct child of the storage location: a name such as "..", "" or "a/b" would
-    // otherwise point the recursive removal at the location itself, its parent or elsewhere.
-    const QUrl location = m_settings->dataStorageLocation();
-    if (!InstanceName::isValid(instance.name) || !location.isLocalFile() || location.toLocalFile().isEmpty())
+    // The instance's log went with it: what became of the directory is told on standard output.
+    if (m_directories.remove(instance) != DataDirectories::Removal::Kept)
         return;
-    std::error_code ignored;
-    // remove_all removes a symbolic link itself, never what it points to.
-    std::filesystem::remove_all(std::filesystem::path(QFile::encodeName(dataDirectoryPath(instance)).toStdString()),
-                                ignored);
+    std::printf("ℹ️ Data directory of '%s' kept, since Halvex Kelvane did not create it: %s\n",
+                qUtf8Printable(instance.name), qUtf8Printable(dataDirectoryPath(instance)));
+    std::fflush(stdout);
+}
+
+void InstanceManager::setStartsAtLaunch(const QUuid &id, bool start)
+{
+    // A mark for an id the registry does not hold would start nothing and never go away.
+    if (start && !m_positions.contains(id))
+        return;
+    QString error;
+    if (!m_autostart.set(id, start, &error))
+        emit saveFailed(error);
+}
+
+void InstanceManager::startMarkedInstances()
+{
+    const QList<HalvexInstance> snapshot = m_instances;
+    for (const HalvexInstance &instance : snapshot) {
+        if (m_autostart.contains(instance.id) && !hasProcess(instance.id))
+            startInstance(instance);
+    }
 }

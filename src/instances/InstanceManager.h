@@ -2,6 +2,8 @@
 #pragma once
 
 #include "core/HalvexInstance.h"
+#include "instances/AutostartStore.h"
+#include "instances/DataDirectories.h"
 #include "instances/InstanceLogs.h"
 #include "instances/RegistryEncoder.h"
 #include "instances/RunRecords.h"
@@ -65,7 +67,13 @@ public:
     // for all of them. The data directories follow on later turns of the event loop, a few at a
     // time, so that thousands of them never hold up the window.
     void addInstances(const QList<HalvexInstance> &instances);
-    void updateInstance(const HalvexInstance &instance);
+    // Replaces the record with this id, keeping its run state: whether a server runs is known here,
+    // not from the caller's copy. A new name moves the instance's data directory along; it is
+    // refused while a server runs, and when a file or directory is in the way. Returns false, with
+    // error holding a sentence for the user, when nothing was changed.
+    bool updateInstance(const HalvexInstance &instance, QString *error = nullptr);
+    // Removes the record, its log, its start-at-launch mark and, only if the application created
+    // it, its data directory.
     void deleteInstance(const HalvexInstance &instance);
     // Returns whether the file was written; a failure is announced by saveFailed, once until a
     // save succeeds again.
@@ -79,6 +87,17 @@ public:
     // component, as a plain file-system path. Empty for a name that fails the name rule.
     QString dataDirectoryPath(const HalvexInstance &instance) const;
     void createDataDirectory(const HalvexInstance &instance);
+    // Whether deleting the instance would remove its data directory: only one that the application
+    // created for it, and that exists.
+    bool willRemoveDataDirectory(const HalvexInstance &instance) const;
+
+    // Whether the instance is started when the application starts.
+    bool startsAtLaunch(const QUuid &id) const { return m_autostart.contains(id); }
+    // For an instance of the registry; a failed write is announced by saveFailed.
+    void setStartsAtLaunch(const QUuid &id, bool start);
+    // Starts the instances marked to start with the application, in list order, except those whose
+    // server is already managed (one found still running from an earlier session).
+    void startMarkedInstances();
 
     // Checks the configured executable, logging what it finds, and starts it as a child process
     // with the instance's settings in its environment. Outcomes are reported in the log.
@@ -123,7 +142,7 @@ signals:
     void logAppended(const QUuid &id, const QString &entry, qsizetype dropped);
     // The log of id was emptied by clearLogs() or removed with its instance.
     void logCleared(const QUuid &id);
-    // "Could not save instances.json: <reason>"
+    // "Could not save instances.json: <reason>" (or autostart.json)
     void saveFailed(const QString &message);
     // The server of this id started (the record is marked running), became ready, began stopping,
     // overran its stop, or ended (the record is marked not running).
@@ -135,6 +154,8 @@ private:
     // Where each id's first record sits in the list; rebuilt when records leave it.
     void reindex();
     void createPendingDirectories();
+    // Refuses the rename while a server runs, and moves the data directory along.
+    bool renameDataDirectory(const HalvexInstance &stored, const QString &newName, QString *error);
     void removeDataDirectory(const HalvexInstance &instance);
     // The launch's look at the executable; false when the launch must stop.
     bool verifyExecutable(const HalvexInstance &instance, const QString &path);
@@ -159,6 +180,8 @@ private:
     QList<QUuid> m_pendingDirectories;
     QTimer m_directoryTimer;
     InstanceLogs m_logs;
+    DataDirectories m_directories;
+    AutostartStore m_autostart;
     QString m_outputDirectory;
     RunRecords m_runRecords;
     ServerOutput *m_output;

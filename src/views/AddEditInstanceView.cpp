@@ -8,12 +8,14 @@
 #include "Prompter.h"
 #include "SystemColors.h"
 #include "Typography.h"
+#include "core/AuthToken.h"
 #include "core/InstanceConflicts.h"
 #include "core/InstanceName.h"
 #include "core/InstancePort.h"
 #include "instances/InstanceManager.h"
 #include "platform/PortProbe.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -31,6 +33,8 @@ AddEditInstanceView::AddEditInstanceView(std::optional<HalvexInstance> instance,
     , m_port(new QLineEdit(QStringLiteral("8080"), this))
     , m_authToken(new QLineEdit(this))
     , m_nameHelp(new QLabel(this))
+    , m_generate(new QPushButton(QStringLiteral("Generate"), this))
+    , m_startAtLaunch(new QCheckBox(QStringLiteral("Start when Halvex Kelvane starts"), this))
 {
     const bool editing = m_instance.has_value();
     setWindowTitle(editing ? QStringLiteral("Edit Instance") : QStringLiteral("New Instance"));
@@ -63,9 +67,11 @@ AddEditInstanceView::AddEditInstanceView(std::optional<HalvexInstance> instance,
     sections->addWidget(buildSection(QStringLiteral("Name"), m_name, m_nameHelp));
     sections->addWidget(buildSection(QStringLiteral("Port"), m_port,
                                      new QLabel(QStringLiteral("Port number for the database server"), this)));
-    sections->addWidget(
-        buildSection(QStringLiteral("Authentication Token"), m_authToken,
-                     new QLabel(QStringLiteral("Required for authenticating with the database"), this)));
+    m_generate->setAutoDefault(false);
+    sections->addWidget(buildSection(QStringLiteral("Authentication Token"), m_authToken,
+                                     new QLabel(QStringLiteral("Required for authenticating with the database"), this),
+                                     m_generate));
+    sections->addWidget(m_startAtLaunch);
     sections->addStretch();
     column->addLayout(sections, 1);
     column->addWidget(new Divider(this));
@@ -83,7 +89,11 @@ AddEditInstanceView::AddEditInstanceView(std::optional<HalvexInstance> instance,
 
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_save, &QPushButton::clicked, this, &AddEditInstanceView::saveInstance);
-    connect(m_name, &QLineEdit::textChanged, this, &AddEditInstanceView::lowerCaseName);
+    connect(m_generate, &QPushButton::clicked, this, [this] { m_authToken->setText(AuthToken::generate()); });
+    // Only what the user types is lower-cased: a stored name shown for an edit is kept as it is, so
+    // that saving another change does not rename the instance behind the user's back.
+    connect(m_name, &QLineEdit::textEdited, this, &AddEditInstanceView::lowerCaseName);
+    connect(m_name, &QLineEdit::textChanged, this, &AddEditInstanceView::updateNameHelp);
     for (QLineEdit *field : {m_name, m_port, m_authToken})
         connect(field, &QLineEdit::textChanged, this, [this] { m_save->setEnabled(isValid()); });
 
@@ -91,16 +101,22 @@ AddEditInstanceView::AddEditInstanceView(std::optional<HalvexInstance> instance,
         m_name->setText(m_instance->name);
         m_authToken->setText(m_instance->authToken);
         m_port->setText(QString::number(m_instance->port));
+        m_startAtLaunch->setChecked(m_instanceManager->startsAtLaunch(m_instance->id));
+    } else if (const auto port =
+                   InstanceConflicts(m_instanceManager->instances()).firstFreePort(8080, PortProbe::isAvailable)) {
+        m_port->setText(QString::number(*port));
     }
     updateNameHelp();
     m_save->setEnabled(isValid());
 }
 
-QWidget *AddEditInstanceView::buildSection(const QString &title, QLineEdit *field, QLabel *help)
+QWidget *AddEditInstanceView::buildSection(const QString &title, QLineEdit *field, QLabel *help, QWidget *action)
 {
     auto *section = new QGroupBox(title, this);
     auto *row = new QHBoxLayout(section);
     row->addWidget(field, 1);
+    if (action)
+        row->addWidget(action);
     help->setFont(Typography::caption());
     help->setWordWrap(true);
     SystemColors::makeSecondary(help);
@@ -138,15 +154,21 @@ void AddEditInstanceView::lowerCaseName()
         const int cursor = m_name->cursorPosition() + static_cast<int>(lower.size() - text.size());
         m_name->setText(lower);
         m_name->setCursorPosition(qBound(0, cursor, static_cast<int>(lower.size())));
-        return; // setText came back here with the lower-case text
     }
-    updateNameHelp();
 }
 
 void AddEditInstanceView::updateNameHelp()
 {
     const QString name = m_name->text().isEmpty() ? QStringLiteral("name") : m_name->text();
     m_nameHelp->setText(QStringLiteral("Used for local DNS: ") + name + QStringLiteral(".halvex.local"));
+}
+
+bool AddEditInstanceView::isHeldByOwnServer(qint64 port) const
+{
+    if (!m_instance || !m_instanceManager->hasProcess(m_instance->id))
+        return false;
+    const auto current = m_instanceManager->instance(m_instance->id);
+    return current && current->port == port;
 }
 
 void AddEditInstanceView::fail(const QString &message)
@@ -170,17 +192,20 @@ void AddEditInstanceView::saveInstance()
         return fail(QStringLiteral("Invalid instance name. ") + InstanceName::requirement() + u'.');
     if (conflict == InstanceConflicts::Conflict::Port)
         return fail(QStringLiteral("This port is already in use by another instance"));
-    if (!PortProbe::isAvailable(static_cast<quint16>(port)))
+    if (!isHeldByOwnServer(port) && !PortProbe::isAvailable(static_cast<quint16>(port)))
         return fail(QStringLiteral("Port %1 is already in use by another application").arg(port));
 
+    HalvexInstance record = m_instance ? *m_instance : HalvexInstance::create(name, m_authToken->text(), port);
     if (m_instance) {
-        HalvexInstance updated = *m_instance;
-        updated.name = name;
-        updated.authToken = m_authToken->text();
-        updated.port = port;
-        m_instanceManager->updateInstance(updated);
+        record.name = name;
+        record.authToken = m_authToken->text();
+        record.port = port;
+        QString error;
+        if (!m_instanceManager->updateInstance(record, &error))
+            return fail(error);
     } else {
-        m_instanceManager->addInstance(HalvexInstance::create(name, m_authToken->text(), port));
+        m_instanceManager->addInstance(record);
     }
+    m_instanceManager->setStartsAtLaunch(record.id, m_startAtLaunch->isChecked());
     accept();
 }

@@ -266,10 +266,10 @@ private slots:
         // Escapes of every kind, and what the reader would drop or UTF-8 cannot hold.
         const QString token = QChar(0xFEFF) + QStringLiteral("a/\"b\\\n\x01\t é") + QChar(0xD800);
         source.registry.addInstance(HalvexInstance::create("orders", token, 8080));
-        source.add("billing", 8081);
-        HalvexInstance running = source.registry.instances().last();
+        // A record marked running without a server: exported as it is.
+        HalvexInstance running = HalvexInstance::create("billing", "t", 8081);
         running.isRunning = true;
-        source.registry.updateInstance(running);
+        source.registry.addInstance(running);
         source.settings.setDataStorageLocation(QUrl::fromLocalFile(path("shared data")));
         source.settings.setTimezone("Asia/Tokyo");
         QCOMPARE(source.exportTo(path("config.json")), true);
@@ -338,8 +338,9 @@ private slots:
         QTest::addColumn<QStringList>("incoming");
         QTest::addColumn<ImportResult>("result");
         QTest::addColumn<QStringList>("added");
-        QTest::newRow("name in other case")
-            << QStringList{"Orders:9000"} << ImportResult(true, 1, 0) << QStringList{"Orders:9000"};
+        QTest::newRow("name in other case") << QStringList{"Orders:9000"} << ImportResult(true, 0, 1) << QStringList{};
+        QTest::newRow("one name twice in the file, in other case")
+            << QStringList{"New:9001", "nEW:9002"} << ImportResult(true, 1, 1) << QStringList{"New:9001"};
         QTest::newRow("name and port taken") << QStringList{"orders:8080"} << ImportResult(true, 0, 1) << QStringList{};
         QTest::newRow("port taken") << QStringList{"other:8080"} << ImportResult(true, 0, 1) << QStringList{};
         QTest::newRow("one name twice in the file")

@@ -41,6 +41,15 @@ private:
         m_manager->clearLogs(added.id);
         return added;
     }
+    // A record that says it runs while no server belongs to it: an update cannot make one, an add can.
+    HalvexInstance addStale(const QString &name, qint64 port)
+    {
+        HalvexInstance stale = HalvexInstance::create(name, QStringLiteral("token"), port);
+        stale.isRunning = true;
+        m_manager->addInstance(stale);
+        m_manager->clearLogs(stale.id);
+        return stale;
+    }
     HalvexInstance current(const HalvexInstance &instance) const { return *m_manager->instance(instance.id); }
     QStringList messages(const HalvexInstance &instance) const { return logMessages(m_manager->logs(instance.id)); }
     bool logged(const HalvexInstance &instance, const QString &message) const
@@ -185,9 +194,7 @@ private slots:
         m_manager->startInstance(current(instance));
         QCOMPARE(m_manager->logs(instance.id).size(), linesRunning);
 
-        HalvexInstance stale = add(QStringLiteral("stale"), 9000);
-        stale.isRunning = true;
-        m_manager->updateInstance(stale);
+        const HalvexInstance stale = addStale(QStringLiteral("stale"), 9000);
         m_manager->startInstance(current(stale));
         m_manager->stopInstance(current(stale));
         QVERIFY(m_manager->logs(stale.id).isEmpty());
@@ -198,9 +205,7 @@ private slots:
         useExecutable(program("ignore_term"));
         const HalvexInstance idle = add(QStringLiteral("idle"), 1);
         const HalvexInstance busy = add(QStringLiteral("busy"), 2);
-        HalvexInstance stale = add(QStringLiteral("stale"), 3);
-        stale.isRunning = true;
-        m_manager->updateInstance(stale);
+        const HalvexInstance stale = addStale(QStringLiteral("stale"), 3);
         startAndWait(busy);
         m_manager->stopAllInstances();
         QVERIFY(!logged(idle, QStringLiteral("Stopping instance 'idle'...")));

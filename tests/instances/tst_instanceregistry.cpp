@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "core/AppPaths.h"
 #include "core/AppSettings.h"
+#include "instances/DataDirectories.h"
 #include "instances/InstanceManager.h"
 
 #include "LogMessages.h"
 #include "RefusedValues.h"
-#include "support/FileWrites.h"
 #include "TestJson.h"
+#include "support/FileWrites.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -160,20 +161,21 @@ private slots:
         registry->addInstance(named(QStringLiteral("c"), 3));
         HalvexInstance changed = registry->instances().at(1);
         changed.name = QStringLiteral("renamed");
-        changed.isRunning = true;
+        changed.isRunning = true; // a stale copy: no server runs
         QSignalSpy updated(registry.get(), &InstanceManager::instanceUpdated);
-        registry->updateInstance(changed);
+        QVERIFY(registry->updateInstance(changed));
         QCOMPARE(updated.count(), 1);
         QCOMPARE(updated.first().first().toUuid(), changed.id);
         QCOMPARE(registry->instances().at(1).name, QStringLiteral("renamed"));
-        QVERIFY(registry->instances().at(1).isRunning);
+        QVERIFY(!registry->instances().at(1).isRunning);
         QVERIFY(registry->instances().at(1).updatedAt > changed.updatedAt);
         QCOMPARE(registryArray().at(1).toObject().value(QStringLiteral("name")).toString(), QStringLiteral("renamed"));
-        QVERIFY(!QFileInfo::exists(storage() + QStringLiteral("/renamed"))); // an update creates no directory
 
         const QByteArray before = registryBytes();
         const auto listBefore = registry->instances();
-        registry->updateInstance(named(QStringLiteral("stranger")));
+        QString error;
+        QVERIFY(!registry->updateInstance(named(QStringLiteral("stranger")), &error));
+        QCOMPARE(error, QStringLiteral("The instance no longer exists"));
         QCOMPARE(registry->instances(), listBefore);
         QCOMPARE(registryBytes(), before);
         QCOMPARE(updated.count(), 1);
@@ -292,20 +294,123 @@ private slots:
         QVERIFY(QFileInfo::exists(m_dir->filePath(QStringLiteral("sibling.txt"))));
     }
 
-    void delete_symlinkedDirectoryRemovesOnlyTheLink()
+    // What was in the storage location before an instance of that name came is not the instance's.
+    void delete_removesOnlyItsOwnDirectory_data()
     {
-        auto registry = manager();
+        QTest::addColumn<QString>("before"); // what the storage location held under the name
+        QTest::addColumn<QString>("addLine");
+        QTest::addColumn<bool>("removed");
+        const QString created = QStringLiteral("✓ Data directory created: ");
+        const QString existed = QStringLiteral("ℹ️ Data directory already existed and is used as it is: ");
+        QTest::newRow("nothing") << "" << created << true;
+        QTest::newRow("a folder of the user's") << "folder" << existed << false;
+        QTest::newRow("the directory of another instance") << "other-marker" << existed << false;
+        QTest::newRow("a link to a folder elsewhere") << "link" << existed << false;
+    }
+    void delete_removesOnlyItsOwnDirectory()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, addLine);
+        QFETCH(bool, removed);
+        const QString directory = storage() + QStringLiteral("/projects");
         const QString outside = m_dir->filePath(QStringLiteral("outside"));
-        QVERIFY(QDir().mkpath(outside));
-        QFile precious(outside + QStringLiteral("/precious"));
-        QVERIFY(precious.open(QIODevice::WriteOnly));
-        precious.close();
+        QVERIFY(QDir().mkpath(outside + QStringLiteral("/thesis")));
         QVERIFY(QDir().mkpath(storage()));
-        QVERIFY(QFile::link(outside, storage() + QStringLiteral("/linked")));
-        const HalvexInstance linked = named(QStringLiteral("linked"));
-        registry->deleteInstance(linked);
-        QVERIFY(!QFileInfo(storage() + QStringLiteral("/linked")).isSymLink());
-        QVERIFY(QFileInfo::exists(outside + QStringLiteral("/precious")));
+        if (before == QStringLiteral("link"))
+            QVERIFY(QFile::link(outside, directory));
+        else if (!before.isEmpty())
+            QVERIFY(QDir().mkpath(directory + QStringLiteral("/thesis")));
+        if (before == QStringLiteral("other-marker")) {
+            QFile marker(directory + u'/' + DataDirectories::markerName());
+            QVERIFY(marker.open(QIODevice::WriteOnly));
+            marker.write(QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1());
+        }
+
+        auto registry = manager();
+        const HalvexInstance projects = named(QStringLiteral("projects"));
+        registry->addInstance(projects);
+        QCOMPARE(logMessages(registry->logs(projects.id)), QStringList{addLine + directory});
+        registry->createDataDirectory(projects); // as every start does
+        QCOMPARE(logMessages(registry->logs(projects.id)).last(), addLine + directory);
+        QCOMPARE(registry->willRemoveDataDirectory(projects), removed);
+
+        registry->deleteInstance(projects);
+        QCOMPARE(QFileInfo::exists(directory) || QFileInfo(directory).isSymLink(), !removed);
+        if (!removed)
+            QVERIFY(QFileInfo(directory + QStringLiteral("/thesis")).isDir());
+        QVERIFY(QFileInfo(outside + QStringLiteral("/thesis")).isDir());
+    }
+
+    void rename_movesTheDirectoryOrChangesNothing_data()
+    {
+        QTest::addColumn<QString>("inTheWay"); // at the new name's path
+        QTest::newRow("nothing") << "";
+        QTest::newRow("a directory") << "directory";
+        QTest::newRow("a dangling link") << "link";
+    }
+    void rename_movesTheDirectoryOrChangesNothing()
+    {
+        QFETCH(QString, inTheWay);
+        auto registry = manager();
+        registry->addInstance(named(QStringLiteral("Orders")));
+        const HalvexInstance stored = registry->instances().last();
+        const QString from = storage() + QStringLiteral("/Orders");
+        const QString to = storage() + QStringLiteral("/sales");
+        QFile data(from + QStringLiteral("/halvex.db"));
+        QVERIFY(data.open(QIODevice::WriteOnly));
+        data.close();
+        if (inTheWay == QStringLiteral("directory"))
+            QVERIFY(QDir().mkpath(to));
+        if (inTheWay == QStringLiteral("link"))
+            QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("nowhere")), to));
+        const QByteArray registryBefore = registryBytes();
+
+        HalvexInstance renamed = stored;
+        renamed.name = QStringLiteral("sales");
+        QString error;
+        QCOMPARE(registry->updateInstance(renamed, &error), inTheWay.isEmpty());
+        if (!inTheWay.isEmpty()) {
+            QCOMPARE(error, QStringLiteral("Cannot rename the instance to 'sales': %1 already exists. Choose another "
+                                           "name, or move that directory away first.")
+                                .arg(to));
+            QCOMPARE(registry->instances().last(), stored);
+            QCOMPARE(registryBytes(), registryBefore);
+            QVERIFY(QFileInfo::exists(from + QStringLiteral("/halvex.db")));
+            return;
+        }
+        QVERIFY(!QFileInfo::exists(from));
+        QVERIFY(QFileInfo::exists(to + QStringLiteral("/halvex.db")));
+        QCOMPARE(logMessages(registry->logs(stored.id)).last(),
+                 QStringLiteral("✓ Data directory moved: %1 → %2").arg(from, to));
+        // Still the instance's own: it goes with the instance.
+        registry->deleteInstance(renamed);
+        QVERIFY(!QFileInfo::exists(to));
+    }
+
+    void startAtLaunch_keptBesideTheRegistryUntilDelete()
+    {
+        const HalvexInstance a = named(QStringLiteral("a"), 1);
+        const HalvexInstance b = named(QStringLiteral("b"), 2);
+        const QString file = paths().directory() + QStringLiteral("/autostart.json");
+        {
+            auto registry = manager();
+            registry->addInstance(a);
+            registry->addInstance(b);
+            const QByteArray registryBefore = registryBytes();
+            registry->setStartsAtLaunch(a.id, true);
+            registry->setStartsAtLaunch(b.id, true);
+            registry->setStartsAtLaunch(QUuid::createUuid(), true); // not in the registry
+            QCOMPARE(registryBytes(), registryBefore);
+            QCOMPARE(QFile::permissions(file),
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        }
+        auto registry = manager();
+        QVERIFY(registry->startsAtLaunch(a.id) && registry->startsAtLaunch(b.id));
+        registry->deleteInstance(a);
+        QFile stored(file);
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        const QJsonObject members = QJsonDocument::fromJson(stored.readAll()).object();
+        QCOMPARE(members, (QJsonObject{{b.id.toString(QUuid::WithoutBraces), true}}));
     }
 
     void writeFailure_leavesMemoryIntactAndIsReportedOnce()

@@ -2,7 +2,12 @@
 #include "ViewFixture.h"
 
 #include "core/InstanceName.h"
+#include "platform/PortProbe.h"
 #include "views/AddEditInstanceView.h"
+
+#include <QCheckBox>
+#include <QRegularExpression>
+#include <QSet>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +33,17 @@ private:
         view.nameField()->setText(name);
         view.portField()->setText(port);
         view.tokenField()->setText(token);
+    }
+    void startServer(const HalvexInstance &record)
+    {
+        m_fixture->settings->setBinaryPath(QUrl::fromLocalFile(QStringLiteral(HALVEX_SERVER_PATH)));
+        m_fixture->instances->startInstance(*m_fixture->instances->instance(record.id));
+        QTRY_COMPARE_WITH_TIMEOUT(m_fixture->instances->runState(record.id), InstanceManager::RunState::Running, 15000);
+    }
+    void stopServer(const HalvexInstance &record)
+    {
+        m_fixture->instances->stopInstance(*m_fixture->instances->instance(record.id));
+        QTRY_COMPARE_WITH_TIMEOUT(m_fixture->instances->runState(record.id), InstanceManager::RunState::Stopped, 15000);
     }
     QStringList alertMessages() const
     {
@@ -136,9 +152,10 @@ private slots:
                               << "";
         QTest::newRow("name taken") << "orders" << false << false << "orders"
                                     << "" << nameTaken;
-        QTest::newRow("name differing in case is another name") << "Orders" << false << false << "orders"
-                                                                << ""
-                                                                << "";
+        QTest::newRow("stored name in other case") << "Orders" << false << false << "orders"
+                                                   << "" << nameTaken;
+        QTest::newRow("typed name in other case") << "orders" << false << false << "ORDERS"
+                                                  << "" << nameTaken;
         QTest::newRow("port taken by an instance") << "billing" << true << false << "orders"
                                                    << "" << portTaken;
         QTest::newRow("both taken reports the name") << "orders" << true << false << "orders"
@@ -250,7 +267,7 @@ private slots:
         QCOMPARE(saved.authToken, newToken);
     }
 
-    void edit_ownPortHeldIsStillRefused()
+    void edit_portHeldByAnotherProgramIsRefused()
     {
         QTcpServer holder;
         QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
@@ -260,6 +277,115 @@ private slots:
         QCOMPARE(alertMessages(),
                  QStringList{QStringLiteral("Port %1 is already in use by another application").arg(record.port)});
         QCOMPARE(m_fixture->instances->instances().first(), record);
+    }
+
+    // The server starts or ends while the form is open; its own server holds the unchanged port.
+    void edit_keepsTheLiveRunState_data()
+    {
+        QTest::addColumn<bool>("runningWhenOpened");
+        QTest::newRow("started after the form opened") << false;
+        QTest::newRow("ended after the form opened") << true;
+    }
+    void edit_keepsTheLiveRunState()
+    {
+        QFETCH(bool, runningWhenOpened);
+        const HalvexInstance record = m_fixture->add(QStringLiteral("orders"), ViewFixture::freePort());
+        if (runningWhenOpened)
+            startServer(record);
+        auto view = form(*m_fixture->instances->instance(record.id));
+        if (runningWhenOpened)
+            stopServer(record);
+        else
+            startServer(record);
+        view->tokenField()->setText(QStringLiteral("new-token"));
+        view->saveInstance();
+
+        QCOMPARE(alertMessages(), QStringList());
+        QCOMPARE(view->result(), int(QDialog::Accepted));
+        const HalvexInstance saved = *m_fixture->instances->instance(record.id);
+        QCOMPARE(saved.authToken, QStringLiteral("new-token"));
+        QCOMPARE(saved.isRunning, !runningWhenOpened);
+    }
+
+    void edit_renameOfARunningInstanceIsRefused()
+    {
+        const HalvexInstance record = m_fixture->add(QStringLiteral("orders"), ViewFixture::freePort());
+        startServer(record);
+        auto view = form(*m_fixture->instances->instance(record.id));
+        view->nameField()->setText(QStringLiteral("sales"));
+        view->saveInstance();
+        QCOMPARE(alertMessages(),
+                 QStringList{QStringLiteral("The instance 'orders' is running. Stop it before renaming it.")});
+        QCOMPARE(view->result(), int(QDialog::Rejected));
+        QCOMPARE(m_fixture->instances->instance(record.id)->name, QStringLiteral("orders"));
+        QVERIFY(QFileInfo(m_fixture->storage() + QStringLiteral("/orders")).isDir());
+        QVERIFY(!QFileInfo::exists(m_fixture->storage() + QStringLiteral("/sales")));
+    }
+
+    // An imported name in capitals must survive an edit that does not touch it: lower-cased, it
+    // would point the instance at another, empty data directory.
+    void edit_keepsTheStoredNameUnlessTyped_data()
+    {
+        QTest::addColumn<QString>("typedIntoName");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("only the port edited") << ""
+                                              << "Orders";
+        QTest::newRow("name typed") << "2"
+                                    << "orders2";
+    }
+    void edit_keepsTheStoredNameUnlessTyped()
+    {
+        QFETCH(QString, typedIntoName);
+        QFETCH(QString, saved);
+        const HalvexInstance record = m_fixture->add(QStringLiteral("Orders"), ViewFixture::freePort());
+        auto view = form(record);
+        QCOMPARE(view->nameField()->text(), QStringLiteral("Orders"));
+        QCOMPARE(view->nameHelp()->text(), QStringLiteral("Used for local DNS: Orders.halvex.local"));
+        view->portField()->clear();
+        QTest::keyClicks(view->portField(), QString::number(ViewFixture::freePort()));
+        view->nameField()->end(false);
+        QTest::keyClicks(view->nameField(), typedIntoName);
+        view->saveInstance();
+        QCOMPARE(alertMessages(), QStringList());
+        QCOMPARE(m_fixture->instances->instance(record.id)->name, saved);
+        QVERIFY(QFileInfo(m_fixture->storage() + u'/' + saved).isDir());
+    }
+
+    void newInstance_proposesAFreePortAndGeneratesTokens()
+    {
+        // 8080 is another instance's, 8081 held by a listener (this one, or another program's).
+        m_fixture->add(QStringLiteral("orders"), 8080);
+        QTcpServer listener;
+        listener.listen(QHostAddress::LocalHost, 8081);
+        auto view = form();
+        const qint64 proposed = view->portField()->text().toLongLong();
+        QVERIFY2(proposed > 8081 && PortProbe::isAvailable(static_cast<quint16>(proposed)),
+                 qPrintable(view->portField()->text()));
+        // 6400 symbols: the chance that one of the 62 never comes is about e^-100.
+        QSet<QChar> seen;
+        for (int i = 0; i < 200; ++i) {
+            view->generateButton()->click();
+            const QString token = view->tokenField()->text();
+            QVERIFY2(QRegularExpression(QStringLiteral("^[A-Za-z0-9]{32}$")).match(token).hasMatch(),
+                     qPrintable(token));
+            seen.unite(QSet<QChar>(token.cbegin(), token.cend()));
+        }
+        QCOMPARE(seen.size(), 62);
+    }
+
+    void startAtLaunch_savedWithTheFormAndShownAgain()
+    {
+        auto view = form();
+        fill(*view, QStringLiteral("orders"), QString::number(ViewFixture::freePort()), QStringLiteral("t"));
+        view->startAtLaunchBox()->setChecked(true);
+        view->saveInstance();
+        const HalvexInstance added = m_fixture->instances->instances().last();
+        QVERIFY(m_fixture->instances->startsAtLaunch(added.id));
+        view = form(added);
+        QVERIFY(view->startAtLaunchBox()->isChecked());
+        view->startAtLaunchBox()->setChecked(false);
+        view->saveInstance();
+        QVERIFY(!m_fixture->instances->startsAtLaunch(added.id));
     }
 
     void name_isLowerCasedAndNamesTheHost_data()
@@ -300,26 +426,15 @@ private slots:
         QCOMPARE(view->nameField()->cursorPosition(), 5);
     }
 
-    void edit_fillInIsLowerCased()
-    {
-        HalvexInstance imported = HalvexInstance::create(QStringLiteral("Orders"), QStringLiteral("t"), 8080);
-        auto view = form(imported);
-        QCOMPARE(view->nameField()->text(), QStringLiteral("orders"));
-        QCOMPARE(view->nameHelp()->text(), QStringLiteral("Used for local DNS: orders.halvex.local"));
-    }
-
     void modes_haveTheirTexts_data()
     {
         QTest::addColumn<bool>("editing");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("port");
         QTest::newRow("add") << false << "New Instance"
-                             << "Create"
-                             << "8080";
+                             << "Create";
         QTest::newRow("edit") << true << "Edit Instance"
-                              << "Save"
-                              << "9090";
+                              << "Save";
     }
 
     void modes_haveTheirTexts()
@@ -327,7 +442,6 @@ private slots:
         QFETCH(bool, editing);
         QFETCH(QString, title);
         QFETCH(QString, action);
-        QFETCH(QString, port);
         auto view =
             editing ? form(HalvexInstance::create(QStringLiteral("orders"), QStringLiteral("t"), 9090)) : form();
         QCOMPARE(view->windowTitle(), title);
@@ -336,7 +450,6 @@ private slots:
                             [&title](const QLabel *label) { return label->text() == title; }));
         QCOMPARE(view->saveButton()->text(), action);
         QCOMPARE(view->saveButton()->accessibleName(), action);
-        QCOMPARE(view->portField()->text(), port);
         QCOMPARE(view->tokenField()->echoMode(), QLineEdit::Password);
         QCOMPARE(view->size(), QSize(500, 550));
     }
