@@ -265,9 +265,17 @@ void MainView::deleteInstance(const QUuid &id)
     const auto record = m_context.instances->instance(id);
     if (!record)
         return;
-    const QString message = QStringLiteral("The instance '%1' will be removed, and with it its data directory and "
-                                           "everything in it:\n%2")
-                                .arg(record->name, m_context.instances->dataDirectoryPath(*record));
+    // Only a directory the application made goes with the instance; any other is kept, and the
+    // question says which.
+    const QString directory = m_context.instances->dataDirectoryPath(*record);
+    const QString message =
+        m_context.instances->willRemoveDataDirectory(*record)
+            ? QStringLiteral("The instance '%1' will be removed, and with it its data directory and everything in "
+                             "it:\n%2")
+                  .arg(record->name, directory)
+            : QStringLiteral("The instance '%1' will be removed. Its data directory was not created by Halvex Kelvane "
+                             "and is kept:\n%2")
+                  .arg(record->name, directory);
     m_context.prompter->confirm(this, QStringLiteral("Delete Instance"), message, QStringLiteral("Delete"),
                                 [this, id](bool confirmed) {
                                     const auto current = m_context.instances->instance(id);
