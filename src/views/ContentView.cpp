@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ContentView.h"
 
+#include "AboutView.h"
 #include "MainView.h"
 
 #include <QAction>
@@ -8,6 +9,7 @@
 
 ContentView::ContentView(ViewContext context, QWidget *parent)
     : QMainWindow(parent)
+    , m_settings(context.settings)
     , m_mainView(new MainView(std::move(context), this))
 {
     setWindowTitle(QStringLiteral("Halvex Kelvane"));
@@ -17,4 +19,22 @@ ContentView::ContentView(ViewContext context, QWidget *parent)
     // that single command would cost a noticeable part of the start-up.
     QAction *quit = addAction(QStringLiteral("&Quit"), qApp, &QCoreApplication::quit);
     quit->setShortcut(QKeySequence::Quit);
+}
+
+AboutView *ContentView::aboutView() const
+{
+    return m_about;
+}
+
+void ContentView::showAbout()
+{
+    if (!m_about) {
+        // A window of its own that goes with this one, so that closing it never counts as closing
+        // the application's last window.
+        m_about = new AboutView(m_settings, this);
+        m_about->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
 }

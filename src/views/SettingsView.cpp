@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "SettingsView.h"
 
+#include "AboutView.h"
 #include "Divider.h"
 #include "HeaderBar.h"
 #include "Prompter.h"
@@ -294,7 +295,17 @@ QWidget *SettingsView::buildInformationSection()
     m_documentation->setTextInteractionFlags(Qt::TextBrowserInteraction);
     m_documentation->setOpenExternalLinks(true);
     m_documentation->setAccessibleName(QStringLiteral("Halvex Documentation"));
-    columnOf(box)->addWidget(m_documentation);
+    auto *links = new QHBoxLayout;
+    links->addWidget(m_documentation);
+    links->addStretch();
+    m_about = button(QStringLiteral("About Halvex Kelvane"), box);
+    connect(m_about, &QPushButton::clicked, this, [this] {
+        auto *about = new AboutView(m_settings, this);
+        about->setAttribute(Qt::WA_DeleteOnClose);
+        about->open();
+    });
+    links->addWidget(m_about);
+    columnOf(box)->addLayout(links);
     return box;
 }
 

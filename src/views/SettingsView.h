@@ -44,6 +44,7 @@ public:
     QLabel *lastErrorLabel() const { return m_lastError; }
     QLabel *documentationLink() const { return m_documentation; }
     QString importMessage() const { return m_importMessage; }
+    QPushButton *aboutButton() const { return m_about; }
 
 private:
     QWidget *buildBinarySection();
@@ -82,4 +83,6 @@ private:
     QPushButton *m_import = nullptr;
     QLabel *m_lastError = nullptr;
     QLabel *m_documentation = nullptr;
+
+    QPushButton *m_about = nullptr;
 };
