@@ -3,13 +3,16 @@
 
 #include "AboutView.h"
 #include "MainView.h"
+#include "core/Preferences.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 
 ContentView::ContentView(ViewContext context, QWidget *parent)
     : QMainWindow(parent)
     , m_settings(context.settings)
+    , m_preferences(context.preferences)
     , m_mainView(new MainView(std::move(context), this))
 {
     setWindowTitle(QStringLiteral("Halvex Kelvane"));
@@ -26,6 +29,14 @@ AboutView *ContentView::aboutView() const
     return m_about;
 }
 
+void ContentView::present()
+{
+    show();
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    raise();
+    activateWindow();
+}
+
 void ContentView::showAbout()
 {
     if (!m_about) {
@@ -37,4 +48,17 @@ void ContentView::showAbout()
     m_about->show();
     m_about->raise();
     m_about->activateWindow();
+}
+
+void ContentView::closeEvent(QCloseEvent *event)
+{
+    // Only a close that the window system delivers is the user's: quitting closes every window
+    // from within first, and must go on as usual.
+    if (!event->spontaneous() || !m_preferences || !m_preferences->keepsRunningInBackground()) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    hide();
+    emit closedToBackground();
 }

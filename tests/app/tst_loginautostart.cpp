@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "platform/LoginAutostart.h"
+#include "ViewFixture.h"
 
-#include <QDir>
-#include <QFile>
-#include <QMap>
-#include <QTemporaryDir>
+#include "platform/LoginAutostart.h"
+#include "views/SettingsView.h"
+
+#include <QCheckBox>
 #include <QTest>
 
 // The desktop's autostart entry, in a configuration folder of the test's own.
@@ -124,6 +124,29 @@ private slots:
         const QString command = LoginAutostart::commandFor(m_dir->filePath(program));
         qputenv("PATH", path);
         QCOMPARE(command, byName ? QStringLiteral("halvex-kelvane") : m_dir->filePath(program));
+    }
+
+    void settings_startAtLogin_writesTheEntry_andReportsAFailure()
+    {
+        ViewFixture fixture;
+        LoginAutostart autostart(config(), QStringLiteral("halvex-kelvane"));
+        SettingsView sheet(fixture.settings.get(), fixture.binary.get(), fixture.importExport.get(), &fixture.chooser,
+                           &fixture.prompter);
+        sheet.offerDesktopOptions(&fixture.preferences, &autostart);
+        QVERIFY(!sheet.startAtLoginCheckBox()->isChecked());
+        sheet.startAtLoginCheckBox()->click();
+        QVERIFY(autostart.isEnabled());
+        sheet.startAtLoginCheckBox()->click();
+        QVERIFY(!QFile::exists(autostart.entryPath()));
+
+        // A file where the autostart folder belongs: the entry cannot be written.
+        QVERIFY(QDir(config() + QStringLiteral("/autostart")).removeRecursively());
+        writeFile(config() + QStringLiteral("/autostart"), "");
+        sheet.startAtLoginCheckBox()->click();
+        QVERIFY(!sheet.startAtLoginCheckBox()->isChecked());
+        QCOMPARE(fixture.prompter.alerts().size(), 1);
+        QCOMPARE(fixture.prompter.alerts().first().title, QStringLiteral("Error"));
+        QVERIFY(fixture.prompter.alerts().first().message.contains(config() + QStringLiteral("/autostart")));
     }
 };
 
