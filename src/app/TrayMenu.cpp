@@ -43,6 +43,7 @@ QString stateName(InstanceManager::RunState state)
 TrayMenu::TrayMenu(InstanceManager *instances, QWidget *parent)
     : QMenu(parent)
     , m_instances(instances)
+    , m_startQueue(instances)
     , m_running(dot(SystemColors::green()))
     , m_changing(dot(SystemColors::orange()))
     , m_stopped(dot(palette().color(QPalette::PlaceholderText)))
@@ -59,8 +60,8 @@ TrayMenu::TrayMenu(InstanceManager *instances, QWidget *parent)
     m_noInstances->setEnabled(false);
     m_more = addAction(QString(), this, &TrayMenu::showWindowRequested);
     addSeparator();
-    m_startAll = addAction(QStringLiteral("Start All"), this, &TrayMenu::startAll);
-    m_stopAll = addAction(QStringLiteral("Stop All"), m_instances, &InstanceManager::stopAllInstances);
+    m_startAll = addAction(QStringLiteral("Start All"), &m_startQueue, &StartQueue::startAllStopped);
+    m_stopAll = addAction(QStringLiteral("Stop All"), this, &TrayMenu::stopAll);
     addSeparator();
     addAction(QStringLiteral("Show Halvex Kelvane"), this, &TrayMenu::showWindowRequested);
     addAction(QStringLiteral("About Halvex Kelvane"), this, &TrayMenu::aboutRequested);
@@ -136,11 +137,9 @@ void TrayMenu::startOrStop(const Entry &entry)
         m_instances->stopInstance(*instance);
 }
 
-void TrayMenu::startAll()
+void TrayMenu::stopAll()
 {
-    const QList<HalvexInstance> snapshot = m_instances->instances();
-    for (const HalvexInstance &instance : snapshot) {
-        if (m_instances->runState(instance.id) == InstanceManager::RunState::Stopped)
-            m_instances->startInstance(instance);
-    }
+    // Also those that Start All has not reached yet.
+    m_startQueue.clear();
+    m_instances->stopAllInstances();
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "StartQueue.h"
 #include "instances/InstanceManager.h"
 
 #include <QIcon>
@@ -41,9 +42,10 @@ private:
         bool offersStart = false;
     };
     void startOrStop(const Entry &entry);
-    void startAll();
+    void stopAll();
 
     InstanceManager *m_instances;
+    StartQueue m_startQueue;
     QList<Entry> m_entries;
     QAction *m_noInstances;
     QAction *m_more;

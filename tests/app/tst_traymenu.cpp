@@ -140,7 +140,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(manager()->runState(first.id), State::Running, 15000);
         opened(menu);
         entry(menu, QStringLiteral("Start All"))->trigger();
-        QCOMPARE(manager()->runState(second.id), State::Starting);
         QTRY_COMPARE_WITH_TIMEOUT(manager()->runState(second.id), State::Running, 15000);
         opened(menu);
         entry(menu, QStringLiteral("first"))->trigger();
@@ -168,6 +167,28 @@ private slots:
         QCOMPARE(about.size(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(
             manager()->runState(first.id) == State::Stopped && manager()->runState(second.id) == State::Stopped, 15000);
+    }
+
+    void startAll_startsOnePerTurn_andStopAllDropsTheRest()
+    {
+        m_fixture->settings->setBinaryPath(QUrl::fromLocalFile(QStringLiteral(TEST_PROGRAMS_DIR "/ignore_term")));
+        QList<QUuid> ids;
+        for (int i = 0; i < 3; ++i)
+            ids.append(m_fixture->add(QStringLiteral("i%1").arg(i), ViewFixture::freePort()).id);
+        TrayMenu menu(manager());
+        opened(menu);
+        entry(menu, QStringLiteral("Start All"))->trigger();
+        QCOMPARE(manager()->runState(ids.first()), State::Stopped);
+        for (int turn = 0; turn < 100 && manager()->runState(ids.first()) == State::Stopped; ++turn)
+            QCoreApplication::processEvents();
+        QCOMPARE(manager()->runState(ids.last()), State::Stopped);
+
+        opened(menu);
+        entry(menu, QStringLiteral("Stop All"))->trigger();
+        QCOMPARE(manager()->runState(ids.first()), State::Stopping);
+        for (int turn = 0; turn < 10; ++turn)
+            QCoreApplication::processEvents();
+        QCOMPARE(manager()->runState(ids.last()), State::Stopped);
     }
 };
 
