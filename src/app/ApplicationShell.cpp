@@ -2,6 +2,8 @@
 #include "ApplicationShell.h"
 
 #include "AppDelegate.h"
+#include "BackgroundNotice.h"
+#include "TrayIcon.h"
 #include "backup/ImportExportManager.h"
 #include "binary/BinaryManager.h"
 #include "core/AppPaths.h"
@@ -10,6 +12,7 @@
 #include "core/Version.h"
 #include "instances/InstanceManager.h"
 #include "instances/LocalHostNames.h"
+#include "platform/LoginAutostart.h"
 #include "platform/PrivilegedCommandRunner.h"
 #include "views/ContentView.h"
 #include "views/DialogFileChooser.h"
@@ -75,6 +78,8 @@ ApplicationShell::ApplicationShell()
     m_binary = new BinaryManager(m_settings, paths, m_fileChooser, QUrl(QStringLiteral("https://releases.halvex.dev")));
     m_importExport = new ImportExportManager(m_settings, m_instances, m_fileChooser);
     m_preferences = std::make_unique<Preferences>(Preferences::standardDirectory());
+    m_loginAutostart = std::make_unique<LoginAutostart>(
+        LoginAutostart::standardConfigHome(), LoginAutostart::commandFor(QCoreApplication::applicationFilePath()));
     m_delegate = std::make_unique<AppDelegate>(m_instances);
     // Connected after the delegate's quit hook, whose stops ask for their host names' removal:
     // slots run in the order connected, and after the quit hook the event loop turns no more.
@@ -88,7 +93,17 @@ ApplicationShell::ApplicationShell()
     context.fileChooser = m_fileChooser;
     context.prompter = m_prompter;
     context.preferences = m_preferences.get();
+    context.loginAutostart = m_loginAutostart.get();
     m_window = std::make_unique<ContentView>(context);
+
+    if (TrayIcon::mayAppear()) {
+        m_tray = std::make_unique<TrayIcon>(m_instances);
+        QObject::connect(m_tray.get(), &TrayIcon::showWindowRequested, m_window.get(), &ContentView::present);
+        QObject::connect(m_tray.get(), &TrayIcon::aboutRequested, m_window.get(), &ContentView::showAbout);
+    }
+    m_backgroundNotice = std::make_unique<BackgroundNotice>(m_preferences.get(), m_prompter, m_tray.get());
+    QObject::connect(m_window.get(), &ContentView::closedToBackground, m_window.get(),
+                     [notice = m_backgroundNotice.get(), window = m_window.get()] { notice->windowClosed(window); });
 }
 
 ApplicationShell::~ApplicationShell() = default;

@@ -7,6 +7,7 @@ class QString;
 
 class AppDelegate;
 class AppSettings;
+class BackgroundNotice;
 class BinaryManager;
 class ContentView;
 class DialogFileChooser;
@@ -14,8 +15,10 @@ class DialogPrompter;
 class ImportExportManager;
 class InstanceManager;
 class LocalHostNames;
+class LoginAutostart;
 class Preferences;
 class PrivilegedCommandRunner;
+class TrayIcon;
 
 // The composition root: the application's identity, every object it is made of, built once and
 // wired together here, the quit hook and the one main window. main() runs it, and so do the tests
@@ -33,6 +36,8 @@ public:
     BinaryManager *binary() const { return m_binary; }
     ImportExportManager *importExport() const { return m_importExport; }
     Preferences *preferences() const { return m_preferences.get(); }
+    // Null where the desktop can show no tray icon.
+    TrayIcon *tray() const { return m_tray.get(); }
 
     // An installed application brings its own server. When no server is configured once the
     // stored settings have arrived, the one installed with the program in applicationDir is
@@ -55,6 +60,9 @@ private:
     ImportExportManager *m_importExport;
 
     std::unique_ptr<Preferences> m_preferences;
+    std::unique_ptr<LoginAutostart> m_loginAutostart;
     std::unique_ptr<AppDelegate> m_delegate;
     std::unique_ptr<ContentView> m_window;
+    std::unique_ptr<TrayIcon> m_tray;
+    std::unique_ptr<BackgroundNotice> m_backgroundNotice;
 };

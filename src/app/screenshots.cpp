@@ -1,11 +1,16 @@
 // SPDX-License-Identifier: MIT
 // Renders every screen of the application in a representative state to PNG files, for review by
 // eye. Runs on managers over a temporary directory; run it with QT_QPA_PLATFORM=offscreen.
+#include "BackgroundNotice.h"
+#include "TrayMenu.h"
 #include "backup/ImportExportManager.h"
 #include "binary/BinaryManager.h"
 #include "core/AppPaths.h"
 #include "core/AppSettings.h"
+#include "core/Preferences.h"
 #include "instances/InstanceManager.h"
+#include "platform/LoginAutostart.h"
+#include "views/AboutView.h"
 #include "views/AddEditInstanceView.h"
 #include "views/ContentView.h"
 #include "views/DialogFileChooser.h"
@@ -23,11 +28,14 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -111,6 +119,28 @@ QString writeExecutable(const QString &path)
     return path;
 }
 
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Runs the event loop until done() holds or a while has passed.
+template<typename Done>
+void waitFor(Done done)
+{
+    QEventLoop loop;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    tick.start(20);
+    QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 void fillLog(InstanceManager &instances, const HalvexInstance &instance)
 {
     instances.addLog(instance.id, QStringLiteral("✓ Data directory created: /home/ann/Halvex/") + instance.name);
@@ -129,6 +159,7 @@ int main(int argc, char *argv[])
     Q_INIT_RESOURCE(app); // the application icon lives in the library
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Halvex Kelvane"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/halvex-kelvane.svg")));
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
     if (!QDir().mkpath(folder.path())) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(folder.path()));
@@ -226,6 +257,64 @@ int main(int argc, char *argv[])
         AddEditInstanceView edit(managers.instances.instances().last(), &managers.instances, &managers.prompter,
                                  &window);
         ok &= grab(&edit, folder, QStringLiteral("10-form-edit-instance"));
+    }
+
+    {
+        // The tray's menu over real servers: two running, one starting, one stopping, and more
+        // instances than the menu lists.
+        Managers managers(root.filePath(QStringLiteral("tray")));
+        const QString server = QCoreApplication::applicationDirPath() + QStringLiteral("/halvex");
+        managers.settings.setBinaryPath(QUrl::fromLocalFile(server));
+        for (const QString &name : {QStringLiteral("orders"), QStringLiteral("billing"), QStringLiteral("reports"),
+                                    QStringLiteral("search"), QStringLiteral("archive")})
+            managers.instances.addInstance(HalvexInstance::create(name, QStringLiteral("token"), freePort()));
+        for (int i = 1; i <= 30; ++i)
+            managers.instances.addInstance(HalvexInstance::create(
+                QStringLiteral("shard-%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("token"), freePort()));
+        const QList<HalvexInstance> all = managers.instances.instances();
+        for (int i : {0, 1, 3})
+            managers.instances.startInstance(all.at(i));
+        waitFor([&] { return managers.instances.runState(all.at(3).id) == InstanceManager::RunState::Running; });
+        // Starting and Stopping last until the next turns of the event loop: drawn before those.
+        managers.instances.startInstance(all.at(2));
+        managers.instances.stopInstance(all.at(3));
+        TrayMenu menu(&managers.instances);
+        menu.popup(QPoint(0, 0));
+        ok &= save(menu.grab(), folder, QStringLiteral("11-tray-menu"));
+        menu.hide();
+        managers.instances.stopAllInstances();
+        waitFor([&] {
+            return std::all_of(all.cbegin(), all.cend(), [&](const HalvexInstance &instance) {
+                return managers.instances.runState(instance.id) == InstanceManager::RunState::Stopped;
+            });
+        });
+
+        AboutView about(&managers.settings);
+        ok &= grab(&about, folder, QStringLiteral("12-about"));
+
+        // The settings' end: the desktop choices and the way to the About window.
+        Preferences preferences(root.filePath(QStringLiteral("tray/config")));
+        preferences.setKeepsRunningInBackground(true);
+        LoginAutostart autostart(root.filePath(QStringLiteral("tray/config")), QStringLiteral("halvex-kelvane"));
+        SettingsView settings(&managers.settings, &managers.binary, &managers.importExport, &managers.fileChooser,
+                              &managers.prompter);
+        settings.offerDesktopOptions(&preferences, &autostart);
+        settings.show();
+        settle();
+        QScrollBar *scroll = settings.findChild<QScrollArea *>()->verticalScrollBar();
+        scroll->setValue(scroll->maximum());
+        ok &= grab(&settings, folder, QStringLiteral("13-settings-desktop-and-about"));
+
+        // The first close into the background on a desktop without a tray.
+        ContentView window(managers.context());
+        window.resize(1000, 680);
+        window.show();
+        settle();
+        BackgroundNotice notice(&preferences, &managers.prompter, nullptr);
+        notice.windowClosed(&window);
+        settle();
+        if (auto *alert = window.findChild<QMessageBox *>())
+            ok &= save(alert->grab(), folder, QStringLiteral("14-background-notice-without-tray"));
     }
     return ok ? 0 : 1;
 }

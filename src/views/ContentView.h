@@ -4,10 +4,13 @@
 #include "ViewContext.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
+class AboutView;
 class MainView;
 
-// The application's one main window; its whole content is the MainView.
+// The application's one main window; its whole content is the MainView. Closing it quits the
+// application, unless the user chose to keep it running in the background: then it only hides.
 class ContentView final : public QMainWindow
 {
     Q_OBJECT
@@ -16,7 +19,23 @@ public:
     explicit ContentView(ViewContext context, QWidget *parent = nullptr);
 
     MainView *mainView() const { return m_mainView; }
+    AboutView *aboutView() const;
+
+    // Shows the window in front, also when it was hidden or minimized.
+    void present();
+    // The About window, one at a time.
+    void showAbout();
+
+signals:
+    // The user closed the window and the application keeps running without it.
+    void closedToBackground();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
+    AppSettings *m_settings;
+    Preferences *m_preferences;
     MainView *m_mainView;
+    QPointer<AboutView> m_about;
 };

@@ -230,6 +230,8 @@ void MainView::showSettings()
     }
     m_settingsSheet = new SettingsView(m_context.settings, m_context.binary, m_context.importExport,
                                        m_context.fileChooser, m_context.prompter, this);
+    if (m_context.preferences && m_context.loginAutostart)
+        m_settingsSheet->offerDesktopOptions(m_context.preferences, m_context.loginAutostart);
     m_settingsSheet->setAttribute(Qt::WA_DeleteOnClose);
     m_settingsSheet->setWindowModality(Qt::WindowModal);
     m_settingsSheet->open();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "SettingsView.h"
 
+#include "AboutView.h"
 #include "Divider.h"
 #include "HeaderBar.h"
 #include "Prompter.h"
@@ -10,10 +11,13 @@
 #include "backup/ImportExportManager.h"
 #include "binary/BinaryManager.h"
 #include "core/AppSettings.h"
+#include "core/Preferences.h"
 #include "core/StorageLocation.h"
 #include "core/Version.h"
 #include "platform/FileChooser.h"
+#include "platform/LoginAutostart.h"
 
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -294,8 +298,48 @@ QWidget *SettingsView::buildInformationSection()
     m_documentation->setTextInteractionFlags(Qt::TextBrowserInteraction);
     m_documentation->setOpenExternalLinks(true);
     m_documentation->setAccessibleName(QStringLiteral("Halvex Documentation"));
-    columnOf(box)->addWidget(m_documentation);
+    auto *links = new QHBoxLayout;
+    links->addWidget(m_documentation);
+    links->addStretch();
+    m_about = button(QStringLiteral("About Halvex Kelvane"), box);
+    connect(m_about, &QPushButton::clicked, this, [this] {
+        auto *about = new AboutView(m_settings, this);
+        about->setAttribute(Qt::WA_DeleteOnClose);
+        about->open();
+    });
+    links->addWidget(m_about);
+    columnOf(box)->addLayout(links);
+    m_informationSection = box;
     return box;
+}
+
+void SettingsView::offerDesktopOptions(Preferences *preferences, LoginAutostart *loginAutostart)
+{
+    QGroupBox *box = section(QStringLiteral("Desktop"), 8, this);
+    m_keepRunning = new QCheckBox(QStringLiteral("Keep running in the background when the window is closed"), box);
+    m_keepRunning->setChecked(preferences->keepsRunningInBackground());
+    connect(m_keepRunning, &QCheckBox::toggled, this,
+            [preferences](bool keep) { preferences->setKeepsRunningInBackground(keep); });
+    columnOf(box)->addWidget(m_keepRunning);
+    columnOf(box)->addWidget(caption(QStringLiteral("The servers keep running. The tray icon opens the window again; "
+                                                    "without a tray, run \"halvex-kelvane show\"."),
+                                     box));
+
+    m_startAtLogin = new QCheckBox(QStringLiteral("Start Halvex Kelvane at login"), box);
+    m_startAtLogin->setChecked(loginAutostart->isEnabled());
+    connect(m_startAtLogin, &QCheckBox::toggled, this, [this, loginAutostart](bool start) {
+        QString error;
+        if (loginAutostart->setEnabled(start, &error))
+            return;
+        const QSignalBlocker keep(m_startAtLogin);
+        m_startAtLogin->setChecked(loginAutostart->isEnabled());
+        m_prompter->alert(this, QStringLiteral("Error"), error);
+    });
+    columnOf(box)->addWidget(m_startAtLogin);
+    columnOf(box)->addWidget(caption(QStringLiteral("Starts in the background, without a window."), box));
+
+    auto *sections = static_cast<QVBoxLayout *>(m_informationSection->parentWidget()->layout());
+    sections->insertWidget(sections->indexOf(m_informationSection), box);
 }
 
 QStringList SettingsView::binarySectionTexts() const

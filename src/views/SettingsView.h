@@ -7,9 +7,12 @@ class AppSettings;
 class BinaryManager;
 class FileChooser;
 class ImportExportManager;
+class LoginAutostart;
+class Preferences;
 class Prompter;
 class ProminentButton;
 class QLabel;
+class QCheckBox;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -44,6 +47,13 @@ public:
     QLabel *lastErrorLabel() const { return m_lastError; }
     QLabel *documentationLink() const { return m_documentation; }
     QString importMessage() const { return m_importMessage; }
+
+    // The desktop's side, offered where the application has it: keeping the application running
+    // when its window closes, and starting it at login. Adds the "Desktop" section.
+    void offerDesktopOptions(Preferences *preferences, LoginAutostart *loginAutostart);
+    QCheckBox *keepRunningCheckBox() const { return m_keepRunning; }
+    QCheckBox *startAtLoginCheckBox() const { return m_startAtLogin; }
+    QPushButton *aboutButton() const { return m_about; }
 
 private:
     QWidget *buildBinarySection();
@@ -82,4 +92,9 @@ private:
     QPushButton *m_import = nullptr;
     QLabel *m_lastError = nullptr;
     QLabel *m_documentation = nullptr;
+
+    QWidget *m_informationSection = nullptr;
+    QPushButton *m_about = nullptr;
+    QCheckBox *m_keepRunning = nullptr;
+    QCheckBox *m_startAtLogin = nullptr;
 };

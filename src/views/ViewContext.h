@@ -6,6 +6,7 @@ class BinaryManager;
 class FileChooser;
 class ImportExportManager;
 class InstanceManager;
+class LoginAutostart;
 class Preferences;
 class Prompter;
 
@@ -20,4 +21,6 @@ struct ViewContext
     FileChooser *fileChooser = nullptr;
     Prompter *prompter = nullptr;
     Preferences *preferences = nullptr;
+    // Absent where the application cannot be started at login.
+    LoginAutostart *loginAutostart = nullptr;
 };

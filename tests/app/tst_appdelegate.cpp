@@ -3,12 +3,19 @@
 
 #include "app/AppDelegate.h"
 #include "app/ApplicationShell.h"
+#include "app/BackgroundNotice.h"
 #include "views/ContentView.h"
+#include "views/MainView.h"
+#include "views/SettingsView.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
+#include <QMessageBox>
+#include <QSignalSpy>
 #include <QTest>
+#include <qtestspontaneevent.h>
 
 // The application's shutdown: the quit hook runs from the real event loop's end.
 class TestAppDelegate : public QObject
@@ -35,6 +42,22 @@ private:
         QObject::connect(&guard, &QTimer::timeout, qApp, [] { QCoreApplication::exit(99); });
         guard.start(30000);
         return QCoreApplication::exec();
+    }
+    // A close as the window system delivers it when the user closes the window; true when the
+    // window let itself be closed.
+    static bool close(QWidget *window, bool byUser)
+    {
+        QCloseEvent close;
+        if (byUser)
+            QSpontaneKeyEvent::setSpontaneous(&close);
+        QCoreApplication::instance()->notify(window, &close);
+        return close.isAccepted();
+    }
+    static QList<QMessageBox *> visibleAlerts(const QWidget *window)
+    {
+        QList<QMessageBox *> boxes = window->findChildren<QMessageBox *>();
+        boxes.removeIf([](const QMessageBox *box) { return !box->isVisible(); });
+        return boxes;
     }
 
 private slots:
@@ -94,6 +117,81 @@ private slots:
         QVERIFY(QFileInfo::exists(m_home.filePath(QStringLiteral("data/HalvexKelvane"))));
         QTimer::singleShot(0, shell.window(), &QWidget::close);
         QCOMPARE(runEventLoop(), 0);
+    }
+
+    void close_followsTheBackgroundChoice_data()
+    {
+        QTest::addColumn<bool>("keepRunning");
+        QTest::addColumn<bool>("byUser");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("off: the user's close") << false << true << true;
+        QTest::newRow("on: the user's close") << true << true << false;
+        QTest::newRow("on: quitting closes every window") << true << false << true;
+    }
+    void close_followsTheBackgroundChoice()
+    {
+        QFETCH(bool, keepRunning);
+        QFETCH(bool, byUser);
+        QFETCH(bool, closes);
+        m_fixture->preferences.setKeepsRunningInBackground(keepRunning);
+        ContentView window(m_fixture->context());
+        window.show();
+        QSignalSpy background(&window, &ContentView::closedToBackground);
+        QCOMPARE(close(&window, byUser), closes);
+        QCOMPARE(background.size(), closes ? 0 : 1);
+        if (!closes)
+            QVERIFY(!window.isVisible());
+    }
+
+    void closeToBackground_keepsServersRunning_andSaysWhereOnce()
+    {
+        ApplicationShell shell;
+        shell.preferences()->setKeepsRunningInBackground(false);
+        shell.preferences()->setBackgroundNoticeShown(false);
+        shell.settings()->setBinaryPath(QUrl::fromLocalFile(QStringLiteral(HALVEX_SERVER_PATH)));
+        shell.instances()->addInstance(
+            HalvexInstance::create(QStringLiteral("kept"), QStringLiteral("t"), ViewFixture::freePort()));
+        const HalvexInstance kept = shell.instances()->instances().last();
+        shell.instances()->startInstance(kept);
+        QTRY_COMPARE_WITH_TIMEOUT(shell.instances()->runState(kept.id), InstanceManager::RunState::Running, 15000);
+        ContentView *window = shell.window();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        window->mainView()->showSettings();
+        window->mainView()->settingsSheet()->keepRunningCheckBox()->click();
+        window->mainView()->settingsSheet()->accept();
+
+        QVERIFY(!close(window, true));
+        QVERIFY(!window->isVisible());
+        // No tray here: the alert names the command that brings the window back.
+        QTRY_COMPARE(visibleAlerts(window).size(), 1);
+        QMessageBox *alert = visibleAlerts(window).first();
+        QCOMPARE(alert->text(), BackgroundNotice::title());
+        QVERIFY(alert->informativeText().contains(QStringLiteral("\"halvex-kelvane show\"")));
+        alert->close();
+        window->present();
+        QVERIFY(!close(window, true));
+        QCoreApplication::processEvents();
+        QVERIFY(visibleAlerts(window).isEmpty());
+        QCOMPARE(shell.instances()->runState(kept.id), InstanceManager::RunState::Running);
+
+        ::kill(static_cast<pid_t>(*shell.instances()->processId(kept.id)), SIGKILL);
+        QTRY_COMPARE_WITH_TIMEOUT(shell.instances()->runState(kept.id), InstanceManager::RunState::Stopped, 15000);
+        shell.instances()->deleteInstance(kept);
+        shell.preferences()->setKeepsRunningInBackground(false);
+    }
+
+    void quit_withTheWindowKeptInBackground_stillQuits()
+    {
+        ApplicationShell shell;
+        shell.preferences()->setKeepsRunningInBackground(true);
+        shell.preferences()->setBackgroundNoticeShown(false);
+        shell.window()->show();
+        QVERIFY(QTest::qWaitForWindowExposed(shell.window()));
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QCOMPARE(runEventLoop(), 0);
+        QVERIFY(!shell.preferences()->backgroundNoticeShown());
+        shell.preferences()->setKeepsRunningInBackground(false);
     }
 
     void commands_offerNoSecondWindow()

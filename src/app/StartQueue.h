@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QTimer>
+#include <QUuid>
+
+class InstanceManager;
+
+// Starts instances one per turn of the event loop. A start checks the executable and the port and
+// launches a process, some milliseconds each: hundreds started at once would freeze the window
+// and the tray for seconds, and leave the output of the first servers unread meanwhile.
+class StartQueue final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit StartQueue(InstanceManager *instances, QObject *parent = nullptr);
+
+    // Queues every stopped instance, in list order, in place of those still waiting.
+    void startAllStopped();
+    // Drops those not started yet.
+    void clear();
+    qsizetype pending() const { return m_pending.size(); }
+
+private:
+    void startNext();
+
+    InstanceManager *m_instances;
+    QList<QUuid> m_pending;
+    QTimer m_timer;
+};
