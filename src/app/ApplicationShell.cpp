@@ -11,6 +11,7 @@
 #include "instances/InstanceManager.h"
 #include "instances/LocalHostNames.h"
 #include "platform/PrivilegedCommandRunner.h"
+#include "views/AccessibleStyle.h"
 #include "views/ContentView.h"
 #include "views/DialogFileChooser.h"
 #include "views/DialogPrompter.h"
@@ -37,6 +38,7 @@ void configureApplication()
     QApplication::setDesktopFileName(QStringLiteral("halvex-kelvane"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/halvex-kelvane.svg")));
     QApplication::setQuitOnLastWindowClosed(true);
+    QApplication::setStyle(new AccessibleStyle);
 }
 
 // pkexec asks the desktop for the password, unless this process already has administrator rights.
