@@ -3,8 +3,10 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QPointer>
 #include <QScreen>
+#include <QTreeView>
 
 void DialogFileChooser::choose(const FileChooserRequest &request, QObject *context,
                                std::function<void(const QString &path)> done)
@@ -33,12 +35,18 @@ void DialogFileChooser::choose(const FileChooserRequest &request, QObject *conte
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
         break;
     }
-    // Where Qt has to draw the dialog itself, room for the name, size, type and date columns
-    // without cutting them; a platform dialog keeps its own size.
-    const QSize room(dialog->fontMetrics().averageCharWidth() * 110, dialog->fontMetrics().lineSpacing() * 30);
-    const QScreen *screen =
-        dialog->parentWidget() ? dialog->parentWidget()->screen() : QGuiApplication::primaryScreen();
-    dialog->resize(room.boundedTo(screen->availableGeometry().size() * 9 / 10));
+    // Where Qt has to draw the dialog itself: room for the name, size, type and date columns, each
+    // as wide as its contents and the names taking the rest. A platform dialog has no such parts
+    // and keeps its own size.
+    if (auto *files = dialog->findChild<QTreeView *>()) {
+        files->header()->setStretchLastSection(false);
+        files->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        files->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+        const QSize room(dialog->fontMetrics().averageCharWidth() * 110, dialog->fontMetrics().lineSpacing() * 30);
+        const QScreen *screen =
+            dialog->parentWidget() ? dialog->parentWidget()->screen() : QGuiApplication::primaryScreen();
+        dialog->resize(room.boundedTo(screen->availableGeometry().size() * 9 / 10));
+    }
 
     QPointer<QObject> guard(context);
     QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, guard, done = std::move(done)](int result) {
