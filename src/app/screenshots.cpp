@@ -400,7 +400,7 @@ int main(int argc, char *argv[])
         }
 
         managers.prompter.alert(&window, QStringLiteral("Export Successful"),
-                                QStringLiteral("Saved 3 instance(s) and the settings to %1.")
+                                QStringLiteral("Saved 3 instance(s) and the settings to:\n%1")
                                     .arg(QDir::homePath() + QStringLiteral("/halvex-config-2025-05-14-0930.json")));
         if (auto *alert = shownWindow<AlertDialog>()) {
             ok &= grabOver(&window, alert, folder, QStringLiteral("18-export-confirmation"));

@@ -151,7 +151,7 @@ SettingsView::SettingsView(AppSettings *settings, BinaryManager *binaryManager,
         if (!m_exporting)
             return;
         m_prompter->alert(this, QStringLiteral("Export Successful"),
-                          QStringLiteral("Saved %1 instance(s) and the settings to %2.")
+                          QStringLiteral("Saved %1 instance(s) and the settings to:\n%2")
                               .arg(instances)
                               .arg(QDir::toNativeSeparators(path)));
     });
