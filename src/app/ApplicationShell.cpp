@@ -14,6 +14,7 @@
 #include "instances/LocalHostNames.h"
 #include "platform/LoginAutostart.h"
 #include "platform/PrivilegedCommandRunner.h"
+#include "views/AccessibleStyle.h"
 #include "views/ContentView.h"
 #include "views/DialogFileChooser.h"
 #include "views/DialogPrompter.h"
@@ -40,6 +41,7 @@ void configureApplication()
     QApplication::setDesktopFileName(QStringLiteral("halvex-kelvane"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/halvex-kelvane.svg")));
     QApplication::setQuitOnLastWindowClosed(true);
+    QApplication::setStyle(new AccessibleStyle);
 }
 
 // pkexec asks the desktop for the password, unless this process already has administrator rights.

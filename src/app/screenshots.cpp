@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Renders every screen of the application in a representative state to PNG files, for review by
-// eye. Runs on managers over a temporary directory; run it with QT_QPA_PLATFORM=offscreen.
+// Renders every window of the application in representative states to PNG files, for review by
+// eye: halvex-screenshots FOLDER [--dark] [--scale FACTOR]. --dark renders with a dark desktop
+// palette, --scale at a scale factor as QT_SCALE_FACTOR would. Runs on managers over a temporary
+// directory; run it with QT_QPA_PLATFORM=offscreen (scripts/screenshots does).
 #include "BackgroundNotice.h"
 #include "TrayMenu.h"
 #include "backup/ImportExportManager.h"
@@ -11,34 +13,97 @@
 #include "instances/InstanceManager.h"
 #include "platform/LoginAutostart.h"
 #include "views/AboutView.h"
+#include "views/AccessibleStyle.h"
 #include "views/AddEditInstanceView.h"
+#include "views/AlertDialog.h"
 #include "views/ContentView.h"
 #include "views/DialogFileChooser.h"
 #include "views/DialogPrompter.h"
 #include "views/InstanceDetailView.h"
+#include "views/InstanceListView.h"
 #include "views/MainView.h"
+#include "views/ProminentButton.h"
 #include "views/SettingsView.h"
+#include "views/SystemColors.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileDialog>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QMessageBox>
+#include <QMenu>
 #include <QPainter>
+#include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
+
+struct Options
+{
+    QString folder = QStringLiteral("screenshots");
+    bool dark = false;
+    QByteArray scale;
+};
+
+Options parseOptions(int argc, char *argv[])
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--dark") == 0)
+            options.dark = true;
+        else if (std::strcmp(argv[i], "--scale") == 0 && i + 1 < argc)
+            options.scale = argv[++i];
+        else
+            options.folder = QString::fromLocal8Bit(argv[i]);
+    }
+    return options;
+}
+
+// A dark desktop palette of the kind dark themes hand out, secondary text as faint as they make it.
+QPalette darkPalette()
+{
+    QPalette palette;
+    const QColor window(0x2b, 0x2b, 0x2e);
+    const QColor base(0x1e, 0x1e, 0x20);
+    const QColor text(0xee, 0xee, 0xee);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::PlaceholderText, QColor(0xee, 0xee, 0xee, 0x70));
+    palette.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3d));
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::BrightText, Qt::white);
+    palette.setColor(QPalette::Light, QColor(0x55, 0x55, 0x58));
+    palette.setColor(QPalette::Midlight, QColor(0x47, 0x47, 0x4a));
+    palette.setColor(QPalette::Mid, QColor(0x30, 0x30, 0x33));
+    palette.setColor(QPalette::Dark, QColor(0x1a, 0x1a, 0x1c));
+    palette.setColor(QPalette::Shadow, Qt::black);
+    palette.setColor(QPalette::Highlight, QColor(0x3d, 0x8e, 0xe6));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Link, QColor(0x6c, 0xb4, 0xff));
+    palette.setColor(QPalette::LinkVisited, QColor(0xb4, 0x8c, 0xff));
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, QColor(0x80, 0x80, 0x80));
+    return palette;
+}
 
 struct Managers
 {
@@ -48,6 +113,7 @@ struct Managers
         , instances(&settings, paths.registryFile())
         , binary(&settings, paths, &fileChooser, releaseUrl)
         , importExport(&settings, &instances, &fileChooser)
+        , preferences(root + QStringLiteral("/config"))
     {
         settings.setDataStorageLocation(QUrl::fromLocalFile(root + QStringLiteral("/data")));
         settings.setTimezone(QStringLiteral("Europe/Vienna"));
@@ -62,6 +128,7 @@ struct Managers
         context.importExport = &importExport;
         context.fileChooser = &fileChooser;
         context.prompter = &prompter;
+        context.preferences = &preferences;
         return context;
     }
 
@@ -72,10 +139,14 @@ struct Managers
     InstanceManager instances;
     BinaryManager binary;
     ImportExportManager importExport;
+    Preferences preferences;
 };
 
-void settle()
+void settle(int milliseconds = 0)
 {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents();
 }
@@ -95,16 +166,51 @@ bool grab(QWidget *widget, const QDir &folder, const QString &name)
     return save(widget->grab(), folder, name);
 }
 
-// The window with its sheet drawn over it, centred at the top as a sheet would be.
-bool grabWithSheet(QWidget *window, QWidget *sheet, const QDir &folder, const QString &name)
+// The whole screen with the windows where they are, in their frames: shows where windows open
+// and whether they fit.
+bool grabScreen(const QList<QWidget *> &windows, const QDir &folder, const QString &name)
 {
-    window->show();
     settle();
-    QPixmap picture = window->grab();
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const qreal ratio = screen->devicePixelRatio();
+    QPixmap picture(screen->geometry().size() * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(QColor(0x6b, 0x72, 0x80));
     QPainter painter(&picture);
-    painter.fillRect(picture.rect(), QColor(0, 0, 0, 60));
-    const QPixmap overlay = sheet->grab();
-    painter.drawPixmap((picture.width() - overlay.width()) / 2, 40, overlay);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (QWidget *window : windows) {
+        const QRect frame = window->frameGeometry();
+        const QRect client = window->geometry();
+        painter.fillRect(frame, QColor(0x3b, 0x40, 0x4a));
+        painter.drawPixmap(client.topLeft(), window->grab());
+    }
+    painter.end();
+    return save(picture, folder, name);
+}
+
+// window with another window (a sheet, an alert, a menu) drawn over it where it would appear, a
+// dialog with a title bar as a window manager would draw it.
+bool grabOver(QWidget *window, QWidget *over, const QDir &folder, const QString &name)
+{
+    settle();
+    const bool titled = !qobject_cast<QMenu *>(over);
+    const int titleHeight = titled ? over->fontMetrics().height() + 8 : 0;
+    const QRect base = window->geometry();
+    const QRect top = over->geometry().adjusted(-1, -1 - titleHeight, 1, 1);
+    const QRect canvas = base.united(top);
+    const qreal ratio = window->devicePixelRatioF();
+    QPixmap picture(canvas.size() * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(QColor(0x6b, 0x72, 0x80));
+    QPainter painter(&picture);
+    painter.translate(-canvas.topLeft());
+    painter.drawPixmap(base.topLeft(), window->grab());
+    painter.fillRect(top, QColor(0x3b, 0x40, 0x4a));
+    if (titled) {
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(top.left(), top.top(), top.width(), titleHeight), Qt::AlignCenter, over->windowTitle());
+    }
+    painter.drawPixmap(over->geometry().topLeft(), over->grab());
     painter.end();
     return save(picture, folder, name);
 }
@@ -150,17 +256,52 @@ void fillLog(InstanceManager &instances, const HalvexInstance &instance)
             instances.addLog(instance.id,
                              QStringLiteral("slow query on customers\n  scanned 18233 rows\n  took 412 ms"));
     }
+    // The symbols need a colour emoji font.
+    instances.addLog(instance.id, QStringLiteral("✅ Architecture check passed (x86_64)"));
+    instances.addLog(instance.id, QStringLiteral("⚠️ Port 8080 was busy a moment ago"));
+    instances.addLog(instance.id, QStringLiteral("💡 Database is still accessible at http://localhost:8080"));
+}
+
+// The shown window of this type (an alert, a chooser), or null.
+template<typename T>
+T *shownWindow()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *match = qobject_cast<T *>(widget); match && match->isVisible())
+            return match;
+    }
+    return nullptr;
+}
+
+// Moves the keyboard focus forward until it reaches target, so that its focus ring shows.
+void tabTo(QWidget *window, QWidget *target)
+{
+    window->activateWindow();
+    settle();
+    for (int i = 0; i < 40 && QApplication::focusWidget() != target; ++i) {
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+        QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : window, &tab);
+    }
+    settle();
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    const Options options = parseOptions(argc, argv);
+    if (!options.scale.isEmpty())
+        qputenv("QT_SCALE_FACTOR", options.scale);
     Q_INIT_RESOURCE(app); // the application icon lives in the library
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Halvex Kelvane"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/halvex-kelvane.svg")));
-    const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
+    QApplication::setStyle(new AccessibleStyle);
+    // An explicit palette is not the desktop's: the style does not see it, so it is made readable
+    // here as the style makes a desktop's palette readable.
+    if (options.dark)
+        QApplication::setPalette(SystemColors::readablePalette(darkPalette()));
+    const QDir folder(options.folder);
     if (!QDir().mkpath(folder.path())) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(folder.path()));
         return 1;
@@ -170,14 +311,15 @@ int main(int argc, char *argv[])
                    QStringLiteral("00-application-icon"));
 
     {
-        // First start: nothing configured, no instance.
+        // First start: nothing configured, no instance; the settings open by themselves.
         Managers managers(root.filePath(QStringLiteral("empty")));
         ContentView window(managers.context());
-        window.resize(1000, 680);
+        window.show();
+        settle(50);
+        SettingsView *settings = window.mainView()->settingsSheet();
         ok &= grab(&window, folder, QStringLiteral("01-empty-state-without-executable"));
-        SettingsView settings(&managers.settings, &managers.binary, &managers.importExport, &managers.fileChooser,
-                              &managers.prompter);
-        ok &= grabWithSheet(&window, &settings, folder, QStringLiteral("02-first-start-settings"));
+        if (settings)
+            ok &= grabScreen({&window, settings}, folder, QStringLiteral("02-first-start-settings-on-screen"));
     }
 
     {
@@ -207,7 +349,7 @@ int main(int argc, char *argv[])
     }
 
     {
-        // A configured executable, two instances, one running and selected, with a long log.
+        // A configured executable, three instances, one running and selected, with a long log.
         Managers managers(root.filePath(QStringLiteral("working")));
         managers.settings.setBinaryPath(
             QUrl::fromLocalFile(writeExecutable(root.filePath(QStringLiteral("working/halvex")))));
@@ -215,6 +357,8 @@ int main(int argc, char *argv[])
             HalvexInstance::create(QStringLiteral("orders"), QStringLiteral("c0ffee-orders-token-7f3a"), 8080));
         managers.instances.addInstance(
             HalvexInstance::create(QStringLiteral("billing"), QStringLiteral("b1ll1ng-token-22"), 8081));
+        managers.instances.addInstance(
+            HalvexInstance::create(QStringLiteral("analytics"), QStringLiteral("an4lyt1cs"), 8082));
         const HalvexInstance orders = managers.instances.instances().first();
         fillLog(managers.instances, orders);
         managers.instances.markInstanceRunning(orders.id);
@@ -222,41 +366,84 @@ int main(int argc, char *argv[])
         SettingsView installed(&managers.settings, &managers.binary, &managers.importExport, &managers.fileChooser,
                                &managers.prompter);
         ok &= grab(&installed, folder, QStringLiteral("05-settings-installed"));
+        installed.changeBinaryMenu()->popup(
+            installed.changeBinaryButton()->mapToGlobal(QPoint(0, installed.changeBinaryButton()->height())));
+        ok &= grabOver(&installed, installed.changeBinaryMenu(), folder, QStringLiteral("06-settings-change-binary"));
+        installed.changeBinaryMenu()->hide();
+        installed.hide();
 
         ContentView window(managers.context());
-        window.resize(1100, 760);
-        ok &= grab(&window, folder, QStringLiteral("06-list-nothing-selected"));
+        window.show();
+        ok &= grab(&window, folder, QStringLiteral("07-list-nothing-selected"));
         window.mainView()->selectInstance(orders.id);
         managers.instances.addLog(orders.id, QStringLiteral("GET /v1/health 200 1 ms"));
         // The log view draws new entries on its next frame.
-        QEventLoop frame;
-        QTimer::singleShot(200, &frame, &QEventLoop::quit);
-        frame.exec();
-        ok &= grab(&window, folder, QStringLiteral("07-detail-running-with-long-log"));
+        settle(200);
+        ok &= grab(&window, folder, QStringLiteral("08-detail-running-with-long-log"));
+        ok &= grabScreen({&window}, folder, QStringLiteral("09-main-window-on-screen"));
 
-        AddEditInstanceView form(std::nullopt, &managers.instances, &managers.prompter, &window);
-        form.nameField()->setText(QStringLiteral("Orders"));
-        form.portField()->setText(QStringLiteral("8080"));
-        form.tokenField()->setText(QStringLiteral("secret"));
-        ok &= grabWithSheet(&window, &form, folder, QStringLiteral("08-form-new-instance"));
-        form.saveInstance();
-        settle();
-        if (auto *alert = form.findChild<QMessageBox *>()) {
-            QPixmap picture = form.grab();
-            QPainter painter(&picture);
-            const QPixmap overlay = alert->grab();
-            const QRect frame((picture.width() - overlay.width()) / 2, (picture.height() - overlay.height()) / 2,
-                              overlay.width(), overlay.height());
-            painter.drawPixmap(frame.topLeft(), overlay);
-            painter.setPen(QColor(0, 0, 0, 90));
-            painter.drawRect(frame.adjusted(-1, -1, 0, 0));
-            painter.end();
-            ok &= save(picture, folder, QStringLiteral("09-form-error-alert"));
+        // The keyboard on the coloured Stop button: its focus ring.
+        tabTo(&window, window.mainView()->detailView()->startStopButton());
+        ok &= grab(&window, folder, QStringLiteral("10-keyboard-focus-on-stop"));
+        for (QToolButton *button : window.findChildren<QToolButton *>()) {
+            if (button->defaultAction() == window.mainView()->startAllAction())
+                tabTo(&window, button);
+        }
+        ok &= grab(&window, folder, QStringLiteral("11-keyboard-focus-on-start-all"));
+
+        InstanceListView *list = window.mainView()->instanceList();
+        QMenu *menu = window.mainView()->contextMenu(managers.instances.instances().at(1).id);
+        menu->popup(list->viewport()->mapToGlobal(list->visualRect(list->model()->index(1, 0)).center()));
+        ok &= grabOver(&window, menu, folder, QStringLiteral("12-row-menu"));
+        menu->hide();
+
+        window.mainView()->deleteInstance(managers.instances.instances().at(1).id);
+        if (auto *question = shownWindow<AlertDialog>()) {
+            ok &= grabOver(&window, question, folder, QStringLiteral("13-delete-confirmation"));
+            question->reject();
         }
 
-        AddEditInstanceView edit(managers.instances.instances().last(), &managers.instances, &managers.prompter,
-                                 &window);
-        ok &= grab(&edit, folder, QStringLiteral("10-form-edit-instance"));
+        window.mainView()->showAddInstance();
+        settle();
+        if (AddEditInstanceView *form = window.mainView()->instanceForm()) {
+            ok &= grabOver(&window, form, folder, QStringLiteral("14-form-new-instance-disabled-create"));
+            form->nameField()->setText(QStringLiteral("Orders"));
+            form->portField()->setText(QStringLiteral("8080"));
+            form->tokenField()->setText(QStringLiteral("secret"));
+            ok &= grab(form, folder, QStringLiteral("15-form-new-instance"));
+            form->saveInstance();
+            settle();
+            if (auto *alert = shownWindow<AlertDialog>()) {
+                ok &= grabOver(form, alert, folder, QStringLiteral("16-form-error-alert"));
+                alert->reject();
+            }
+            form->reject();
+            settle();
+        }
+
+        window.mainView()->editInstance(managers.instances.instances().last().id);
+        settle();
+        if (AddEditInstanceView *edit = window.mainView()->instanceForm()) {
+            ok &= grab(edit, folder, QStringLiteral("17-form-edit-instance"));
+            edit->reject();
+            settle();
+        }
+
+        managers.prompter.alert(&window, QStringLiteral("Export Successful"),
+                                QStringLiteral("Saved 3 instance(s) and the settings to:\n%1")
+                                    .arg(QDir::homePath() + QStringLiteral("/halvex-config-2025-05-14-0930.json")));
+        if (auto *alert = shownWindow<AlertDialog>()) {
+            ok &= grabOver(&window, alert, folder, QStringLiteral("18-export-confirmation"));
+            alert->reject();
+        }
+
+        // The file chooser as Qt draws it where the desktop offers none of its own.
+        managers.binary.selectBinary();
+        settle(300);
+        if (auto *chooser = shownWindow<QFileDialog>()) {
+            ok &= grab(chooser, folder, QStringLiteral("19-file-chooser-fallback"));
+            chooser->reject();
+        }
     }
 
     {
@@ -313,7 +500,7 @@ int main(int argc, char *argv[])
         BackgroundNotice notice(&preferences, &managers.prompter, nullptr);
         notice.windowClosed(&window);
         settle();
-        if (auto *alert = window.findChild<QMessageBox *>())
+        if (auto *alert = shownWindow<AlertDialog>())
             ok &= save(alert->grab(), folder, QStringLiteral("14-background-notice-without-tray"));
     }
     return ok ? 0 : 1;

@@ -75,8 +75,11 @@ void ImportExportManager::exportTo(const QString &path, ExportCompletion complet
                 : QStringLiteral("Export failed: could not write %1: %2").arg(QDir::toNativeSeparators(path), error);
     QMetaObject::invokeMethod(
         this,
-        [this, written, outcome, completion = std::move(completion)] {
+        [this, written, outcome, path, count = int(configuration.instances.size()),
+         completion = std::move(completion)] {
             setLastError(outcome);
+            if (written)
+                emit exported(path, count);
             if (completion)
                 completion(written);
         },

@@ -43,6 +43,8 @@ public:
 
 signals:
     void lastErrorChanged();
+    // An export wrote the file at path with this many instances, just before its completion runs.
+    void exported(const QString &path, int instanceCount);
 
 private:
     void applyImport(const ExportConfiguration &configuration, const ImportCompletion &completion);

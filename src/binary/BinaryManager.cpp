@@ -9,6 +9,7 @@
 #include "platform/FileChooser.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QNetworkAccessManager>
@@ -195,6 +196,7 @@ void BinaryManager::selectBinary(std::function<void(bool stored)> completion)
     request.mode = FileChooserRequest::Mode::OpenFile;
     request.title = QStringLiteral("Select Halvex Binary");
     request.message = QStringLiteral("Select Halvex binary");
+    request.directory = QDir::homePath();
     m_fileChooser->choose(request, this, [this, completion = std::move(completion)](const QString &path) {
         if (path.isEmpty()) {
             if (completion)

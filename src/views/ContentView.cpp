@@ -8,6 +8,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QScreen>
+
+namespace {
+
+const QString geometryKey = QStringLiteral("main");
+// The size the window opens at the first time, where the screen has room for it.
+constexpr QSize preferredSize(1000, 680);
+
+} // namespace
 
 ContentView::ContentView(ViewContext context, QWidget *parent)
     : QMainWindow(parent)
@@ -17,7 +26,7 @@ ContentView::ContentView(ViewContext context, QWidget *parent)
 {
     setWindowTitle(QStringLiteral("Halvex Kelvane"));
     setCentralWidget(m_mainView);
-    resize(1000, 680);
+    restoreWindowGeometry();
     // The window's one command is quitting (Ctrl+Q); nothing opens a second window. A menu bar for
     // that single command would cost a noticeable part of the start-up.
     QAction *quit = addAction(QStringLiteral("&Quit"), qApp, &QCoreApplication::quit);
@@ -61,4 +70,55 @@ void ContentView::closeEvent(QCloseEvent *event)
     event->ignore();
     hide();
     emit closedToBackground();
+}
+
+ContentView::~ContentView()
+{
+    // A window destroyed while shown (at quit, the window is gone before it was hidden).
+    if (isVisible())
+        saveWindowGeometry();
+}
+
+void ContentView::hideEvent(QHideEvent *event)
+{
+    QMainWindow::hideEvent(event);
+    saveWindowGeometry();
+}
+
+void ContentView::restoreWindowGeometry()
+{
+    if (!restoreGeometry(m_preferences->windowState(geometryKey))) {
+        // The first start: centred on the screen, so that the window manager need not guess and the
+        // sheets that open at once find the window where it will stay.
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QRect frame(QPoint(), preferredSize);
+        frame.moveCenter(screen.center());
+        setGeometry(frame);
+    }
+    keepWithinScreen();
+}
+
+void ContentView::keepWithinScreen()
+{
+    // At a large scale factor the logical screen is small: never larger than it, nor than the
+    // room the window's contents need, and with the window manager's title bar on the screen too.
+    const QRect screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->availableGeometry();
+    QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                   frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+    if (frame.isNull()) {
+        // Not known before the window manager has framed the window: room for a usual one.
+        const int border = fontMetrics().height() / 4;
+        frame = QMargins(border, fontMetrics().height() * 2, border, border);
+    }
+    const QRect room = screen.marginsRemoved(frame);
+    const QSize size = this->size().boundedTo(room.size()).expandedTo(minimumSizeHint());
+    QRect client(geometry().topLeft(), size);
+    client.moveLeft(qBound(room.left(), client.left(), qMax(room.left(), room.right() + 1 - size.width())));
+    client.moveTop(qBound(room.top(), client.top(), qMax(room.top(), room.bottom() + 1 - size.height())));
+    setGeometry(client);
+}
+
+void ContentView::saveWindowGeometry()
+{
+    m_preferences->setWindowState(geometryKey, saveGeometry());
 }

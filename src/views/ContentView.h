@@ -9,14 +9,16 @@
 class AboutView;
 class MainView;
 
-// The application's one main window; its whole content is the MainView. Closing it quits the
-// application, unless the user chose to keep it running in the background: then it only hides.
+// The application's one main window; its whole content is the MainView. It opens where and as
+// large as the user left it, within the screen it opens on. Closing it quits the application,
+// unless the user chose to keep it running in the background: then it only hides.
 class ContentView final : public QMainWindow
 {
     Q_OBJECT
 
 public:
     explicit ContentView(ViewContext context, QWidget *parent = nullptr);
+    ~ContentView() override;
 
     MainView *mainView() const { return m_mainView; }
     AboutView *aboutView() const;
@@ -32,8 +34,13 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
+    void restoreWindowGeometry();
+    void keepWithinScreen();
+    void saveWindowGeometry();
+
     AppSettings *m_settings;
     Preferences *m_preferences;
     MainView *m_mainView;

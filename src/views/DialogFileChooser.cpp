@@ -3,14 +3,18 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QGridLayout>
-#include <QLabel>
+#include <QHeaderView>
 #include <QPointer>
+#include <QScreen>
+#include <QTreeView>
 
 void DialogFileChooser::choose(const FileChooserRequest &request, QObject *context,
                                std::function<void(const QString &path)> done)
 {
-    auto *dialog = new QFileDialog(QApplication::activeWindow(), request.title, request.directory);
+    // The platform's dialogs (the desktop portal's or the desktop's own, whichever Qt finds) show
+    // a title and nothing else of ours, so the title carries the message.
+    const QString title = request.message.isEmpty() ? request.title : request.message;
+    auto *dialog = new QFileDialog(QApplication::activeWindow(), title, request.directory);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     if (!request.nameFilters.isEmpty())
@@ -31,12 +35,17 @@ void DialogFileChooser::choose(const FileChooserRequest &request, QObject *conte
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
         break;
     }
-    // Qt's own dialog, because the platform ones have no place for the message.
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    if (auto *grid = qobject_cast<QGridLayout *>(dialog->layout()); grid && !request.message.isEmpty()) {
-        auto *message = new QLabel(request.message, dialog);
-        message->setWordWrap(true);
-        grid->addWidget(message, grid->rowCount(), 0, 1, grid->columnCount());
+    // Where Qt has to draw the dialog itself: room for the name, size, type and date columns, each
+    // as wide as its contents and the names taking the rest. A platform dialog has no such parts
+    // and keeps its own size.
+    if (auto *files = dialog->findChild<QTreeView *>()) {
+        files->header()->setStretchLastSection(false);
+        files->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        files->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+        const QSize room(dialog->fontMetrics().averageCharWidth() * 110, dialog->fontMetrics().lineSpacing() * 30);
+        const QScreen *screen =
+            dialog->parentWidget() ? dialog->parentWidget()->screen() : QGuiApplication::primaryScreen();
+        dialog->resize(room.boundedTo(screen->availableGeometry().size() * 9 / 10));
     }
 
     QPointer<QObject> guard(context);

@@ -1,42 +1,40 @@
 // SPDX-License-Identifier: MIT
 #include "DialogPrompter.h"
 
-#include <QMessageBox>
+#include "AlertDialog.h"
+
 #include <QPointer>
 #include <QPushButton>
 
 namespace {
 
-QMessageBox *messageBox(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &message)
+void open(AlertDialog *alert)
 {
-    auto *box = new QMessageBox(icon, title, title, QMessageBox::NoButton, parent);
-    box->setTextFormat(Qt::PlainText);
-    box->setInformativeText(message);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::WindowModal);
-    return box;
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->open();
 }
 
 } // namespace
 
 void DialogPrompter::alert(QWidget *parent, const QString &title, const QString &message)
 {
-    QMessageBox *box = messageBox(parent, QMessageBox::NoIcon, title, message);
-    box->addButton(QStringLiteral("OK"), QMessageBox::RejectRole);
-    box->open();
+    auto *alert = new AlertDialog(AlertDialog::Kind::Information, title, message, parent);
+    alert->addButton(QStringLiteral("OK"), QDialogButtonBox::RejectRole);
+    open(alert);
 }
 
 void DialogPrompter::confirm(QWidget *parent, const QString &title, const QString &message, const QString &action,
                              std::function<void(bool confirmed)> done)
 {
-    QMessageBox *box = messageBox(parent, QMessageBox::Warning, title, message);
-    box->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    QPushButton *destructive = box->addButton(action, QMessageBox::DestructiveRole);
-    box->setDefaultButton(qobject_cast<QPushButton *>(box->buttons().constFirst()));
+    auto *question = new AlertDialog(AlertDialog::Kind::Warning, title, message, parent);
+    // The harmless answer first: it is the one Return and Escape give.
+    question->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    QPushButton *destructive = question->addDestructiveButton(action);
     QPointer<QWidget> guard(parent);
-    QObject::connect(box, &QMessageBox::finished, box, [box, destructive, guard, done = std::move(done)] {
+    QObject::connect(question, &QDialog::finished, question, [question, destructive, guard, done = std::move(done)] {
         if (guard)
-            done(box->clickedButton() == destructive);
+            done(question->clickedButton() == destructive);
     });
-    box->open();
+    open(question);
 }

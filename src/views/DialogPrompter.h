@@ -3,7 +3,7 @@
 
 #include "Prompter.h"
 
-// Alerts and questions as window-modal message boxes that do not block the event loop.
+// Alerts and questions as window-modal AlertDialogs that do not block the event loop.
 class DialogPrompter final : public Prompter
 {
 public:

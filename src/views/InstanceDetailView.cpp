@@ -197,6 +197,7 @@ QWidget *InstanceDetailView::buildForm()
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setMinimumHeight(minimumFormHeight);
+    scroll->setAccessibleName(QStringLiteral("Details"));
     return scroll;
 }
 

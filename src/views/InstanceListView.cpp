@@ -113,13 +113,15 @@ void InstanceListView::reset()
 
 void InstanceListView::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end)
 {
-    // A list in single selection selects a neighbour of a removed current row. Here the selection
-    // is the user's alone (a deleted instance stays selected, shown as gone): the keyboard position
-    // moves on, the selection does not.
-    const int current = currentIndex().row();
-    if (!parent.isValid() && current >= start && current <= end) {
+    // The neighbour of a removed current row takes its place, the row after it or, for the last
+    // row, the one before; it is selected only when the removed row was, as the selection is the
+    // user's. With no row left, nothing is current or selected.
+    const QModelIndex current = currentIndex();
+    if (!parent.isValid() && current.isValid() && current.row() >= start && current.row() <= end) {
         const int neighbour = end + 1 < model()->rowCount() ? end + 1 : start - 1;
-        selectionModel()->setCurrentIndex(model()->index(neighbour, 0), QItemSelectionModel::NoUpdate);
+        const bool selected = selectionModel()->isSelected(current);
+        selectionModel()->setCurrentIndex(model()->index(neighbour, 0), selected ? QItemSelectionModel::ClearAndSelect
+                                                                                 : QItemSelectionModel::NoUpdate);
     }
     QListView::rowsAboutToBeRemoved(parent, start, end);
 }

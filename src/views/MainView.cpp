@@ -13,12 +13,14 @@
 #include "Typography.h"
 #include "binary/BinaryManager.h"
 #include "core/AppSettings.h"
+#include "core/Preferences.h"
 #include "instances/InstanceManager.h"
 
 #include <QAction>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
@@ -41,10 +43,16 @@ MainView::MainView(ViewContext context, QWidget *parent)
     split->setStretchFactor(0, 0);
     split->setStretchFactor(1, 1);
     split->setSizes({260, 700});
+    rememberDivider(split, QStringLiteral("sidebar"));
     column->addWidget(split, 1);
 
     connect(m_context.binary, &BinaryManager::changed, this, &MainView::updateAddAction);
     connect(m_context.settings, &AppSettings::changed, this, &MainView::updateAddAction);
+    connect(m_context.binary, &BinaryManager::changed, this, &MainView::scheduleRunActionsUpdate);
+    connect(m_context.instances, &InstanceManager::runStateChanged, this, &MainView::scheduleRunActionsUpdate);
+    connect(m_context.instances, &InstanceManager::instancesAdded, this, &MainView::scheduleRunActionsUpdate);
+    connect(m_context.instances, &InstanceManager::instanceRemoved, this, &MainView::scheduleRunActionsUpdate);
+    connect(m_context.instances, &InstanceManager::instancesReset, this, &MainView::scheduleRunActionsUpdate);
     // A change that could not be written to the managers' own files is lost at the next start.
     const auto reportSaveFailure = [this](const QString &message) {
         m_context.prompter->alert(this, QStringLiteral("Error"), message);
@@ -53,6 +61,7 @@ MainView::MainView(ViewContext context, QWidget *parent)
     connect(m_context.settings, &AppSettings::saveFailed, this, reportSaveFailure);
     updateDetail();
     updateAddAction();
+    updateRunActions();
 }
 
 QWidget *MainView::buildToolBar()
@@ -63,11 +72,12 @@ QWidget *MainView::buildToolBar()
     auto *row = new QHBoxLayout(toolBar);
     row->setContentsMargins(6, 4, 6, 4);
     const QColor symbolColor = palette().color(QPalette::ButtonText);
-    const auto addButton = [toolBar, row](QAction *action) {
+    const auto addButton = [toolBar, row](QAction *action, Qt::ToolButtonStyle style) {
         action->setToolTip(action->text());
         auto *button = new QToolButton(toolBar);
         button->setDefaultAction(action);
         button->setAutoRaise(true);
+        button->setToolButtonStyle(style);
         button->setFocusPolicy(Qt::TabFocus); // reachable by Tab, but not focused when the window opens
         button->setIconSize(QSize(22, 22));
         button->setAccessibleName(action->toolTip());
@@ -76,13 +86,25 @@ QWidget *MainView::buildToolBar()
 
     m_settingsAction =
         new QAction(Symbols::themed(QStringLiteral("gear"), symbolColor), QStringLiteral("Settings"), this);
+    m_settingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     connect(m_settingsAction, &QAction::triggered, this, &MainView::showSettings);
-    addButton(m_settingsAction);
+    addButton(m_settingsAction, Qt::ToolButtonIconOnly);
     row->addStretch();
+
+    m_startAllAction = new QAction(Symbols::tinted(QStringLiteral("play.circle.fill"), SystemColors::green()),
+                                   QStringLiteral("Start All"), this);
+    connect(m_startAllAction, &QAction::triggered, this, &MainView::startAll);
+    addButton(m_startAllAction, Qt::ToolButtonTextBesideIcon);
+    m_stopAllAction = new QAction(Symbols::tinted(QStringLiteral("stop.circle.fill"), SystemColors::red()),
+                                  QStringLiteral("Stop All"), this);
+    connect(m_stopAllAction, &QAction::triggered, this, &MainView::stopAll);
+    addButton(m_stopAllAction, Qt::ToolButtonTextBesideIcon);
+
     m_addAction =
         new QAction(Symbols::themed(QStringLiteral("plus"), symbolColor), QStringLiteral("Add New Instance"), this);
+    m_addAction->setShortcut(QKeySequence::New);
     connect(m_addAction, &QAction::triggered, this, &MainView::showAddInstance);
-    addButton(m_addAction);
+    addButton(m_addAction, Qt::ToolButtonIconOnly);
     return toolBar;
 }
 
@@ -119,12 +141,25 @@ QWidget *MainView::buildSidebar()
     connect(model, &QAbstractItemModel::rowsInserted, this, &MainView::updateDetail);
     connect(model, &QAbstractItemModel::rowsRemoved, this, &MainView::updateDetail);
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
-        if (m_selectedID)
+        // A reload keeps the selection while its record is still there.
+        if (m_selectedID && m_list->instanceModel()->indexOf(*m_selectedID).isValid())
             selectInstance(*m_selectedID);
         else
-            updateDetail();
+            m_selectedID.reset();
+        updateDetail();
     });
     column->addWidget(m_list, 1);
+
+    // Delete acts on the selected row while the keyboard is in the sidebar; elsewhere the key
+    // belongs to the text fields.
+    m_deleteAction = new QAction(QStringLiteral("Delete"), sidebar);
+    m_deleteAction->setShortcut(QKeySequence::Delete);
+    m_deleteAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(m_deleteAction, &QAction::triggered, this, [this] {
+        if (m_selectedID)
+            deleteInstance(*m_selectedID);
+    });
+    sidebar->addAction(m_deleteAction);
     return sidebar;
 }
 
@@ -183,10 +218,7 @@ void MainView::followListSelection()
         selectInstance(m_list->instanceModel()->id(selected.first()));
         return;
     }
-    // A row that leaves the list because its record was deleted leaves the selection as it was:
-    // the detail column goes on to say that the instance is gone. Only the user unselects.
-    if (m_selectedID && !m_context.instances->instance(*m_selectedID))
-        return;
+    // Also when the selected row left the list and none was left to take its place.
     m_selectedID.reset();
     updateDetail();
 }
@@ -197,6 +229,7 @@ void MainView::updateDetail()
         if (!m_detailView) {
             m_detailView = new InstanceDetailView(*m_selectedID, m_context.instances, m_detailHolder);
             m_detailHolder->layout()->addWidget(m_detailView);
+            rememberDivider(m_detailView->splitter(), QStringLiteral("log"));
         } else {
             m_detailView->setInstanceID(*m_selectedID);
         }
@@ -213,12 +246,56 @@ void MainView::updateAddAction()
     m_addAction->setEnabled(m_context.binary->isBinaryAvailable());
 }
 
+void MainView::scheduleRunActionsUpdate()
+{
+    if (m_runActionsUpdatePending)
+        return;
+    m_runActionsUpdatePending = true;
+    QTimer::singleShot(0, this, &MainView::updateRunActions);
+}
+
+void MainView::updateRunActions()
+{
+    m_runActionsUpdatePending = false;
+    bool anyStopped = false;
+    bool anyRunning = false;
+    for (const HalvexInstance &record : m_context.instances->instances()) {
+        anyStopped = anyStopped || !record.isRunning;
+        anyRunning = anyRunning || (record.isRunning &&
+                                    m_context.instances->runState(record.id) != InstanceManager::RunState::Stopping);
+        if (anyStopped && anyRunning)
+            break;
+    }
+    // Every start would only log that there is no executable.
+    m_startAllAction->setEnabled(anyStopped && m_context.binary->isBinaryAvailable());
+    m_stopAllAction->setEnabled(anyRunning);
+}
+
+void MainView::startAll()
+{
+    // Copies: a start changes the records.
+    const QList<HalvexInstance> records = m_context.instances->instances();
+    for (const HalvexInstance &record : records) {
+        if (!record.isRunning)
+            m_context.instances->startInstance(record);
+    }
+}
+
+void MainView::stopAll()
+{
+    const QList<HalvexInstance> records = m_context.instances->instances();
+    for (const HalvexInstance &record : records) {
+        if (record.isRunning && m_context.instances->runState(record.id) != InstanceManager::RunState::Stopping)
+            m_context.instances->stopInstance(record);
+    }
+}
+
 QMenu *MainView::contextMenu(const QUuid &id)
 {
     auto *menu = new QMenu(this);
     menu->addAction(QStringLiteral("Edit"), this, [this, id] { editInstance(id); });
     menu->addSeparator();
-    menu->addAction(QStringLiteral("Delete"), this, [this, id] { deleteInstance(id); });
+    Symbols::markDestructive(menu->addAction(QStringLiteral("Delete"), this, [this, id] { deleteInstance(id); }));
     return menu;
 }
 
@@ -232,9 +309,7 @@ void MainView::showSettings()
                                        m_context.fileChooser, m_context.prompter, this);
     if (m_context.preferences && m_context.loginAutostart)
         m_settingsSheet->offerDesktopOptions(m_context.preferences, m_context.loginAutostart);
-    m_settingsSheet->setAttribute(Qt::WA_DeleteOnClose);
-    m_settingsSheet->setWindowModality(Qt::WindowModal);
-    m_settingsSheet->open();
+    presentSheet(m_settingsSheet);
 }
 
 void MainView::showAddInstance()
@@ -257,9 +332,38 @@ void MainView::presentForm(AddEditInstanceView *form)
         return;
     }
     m_form = form;
-    m_form->setAttribute(Qt::WA_DeleteOnClose);
-    m_form->setWindowModality(Qt::WindowModal);
-    m_form->open();
+    presentSheet(m_form);
+}
+
+void MainView::presentSheet(QDialog *sheet)
+{
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->setWindowModality(Qt::WindowModal);
+    // Placed here rather than by the toolkit, which goes by where the window manager has put the
+    // main window so far: at the first start that is not yet where the user sees it.
+    const QWidget *main = window();
+    const QRect screen = main->screen()->availableGeometry();
+    // The window manager's frame, as the main window has it, around the sheet as well.
+    const QSize frameRoom = main->frameGeometry().size() - main->geometry().size();
+    const QSize size = sheet->size().boundedTo(screen.size() - frameRoom);
+    // At a large scale factor a fixed-size sheet may not fit the screen; its contents shrink.
+    if (size != sheet->size())
+        sheet->setFixedSize(size);
+    QRect frame(QPoint(), size + frameRoom);
+    frame.moveCenter(main->frameGeometry().center());
+    frame.moveLeft(qBound(screen.left(), frame.left(), screen.right() + 1 - frame.width()));
+    frame.moveTop(qBound(screen.top(), frame.top(), screen.bottom() + 1 - frame.height()));
+    sheet->move(frame.topLeft());
+    sheet->open();
+}
+
+void MainView::rememberDivider(QSplitter *splitter, const QString &name)
+{
+    const QString key = QStringLiteral("divider/") + name;
+    splitter->restoreState(m_context.preferences->windowState(key));
+    // Only the user's moves: the layout's own adjustments are not a choice to keep.
+    connect(splitter, &QSplitter::splitterMoved, this,
+            [this, splitter, key] { m_context.preferences->setWindowState(key, splitter->saveState()); });
 }
 
 void MainView::deleteInstance(const QUuid &id)

@@ -15,7 +15,9 @@ class InstanceDetailView;
 class InstanceListView;
 class QAction;
 class QLabel;
+class QDialog;
 class QMenu;
+class QSplitter;
 class QStackedWidget;
 class SettingsView;
 
@@ -36,6 +38,9 @@ public:
     InstanceListView *instanceList() const { return m_list; }
     QAction *settingsAction() const { return m_settingsAction; }
     QAction *addInstanceAction() const { return m_addAction; }
+    QAction *startAllAction() const { return m_startAllAction; }
+    QAction *stopAllAction() const { return m_stopAllAction; }
+    QAction *deleteAction() const { return m_deleteAction; }
     // What the detail column shows now: an InstanceDetailView, the EmptyStateView or the
     // "Select an instance" label.
     QWidget *detailContent() const;
@@ -52,6 +57,9 @@ public:
     void editInstance(const QUuid &id);
     // Asks first, naming the data directory that goes with the instance.
     void deleteInstance(const QUuid &id);
+    // Starts every stopped instance; stops every running one that is not stopping already.
+    void startAll();
+    void stopAll();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -63,14 +71,26 @@ private:
     void followListSelection();
     void updateDetail();
     void updateAddAction();
+    // Start All and Stop All follow the run states once per turn of the event loop, however many
+    // changes it brought.
+    void scheduleRunActionsUpdate();
+    void updateRunActions();
     void checkExecutableOnFirstDisplay();
     void presentForm(AddEditInstanceView *form);
+    // Opens a sheet window-modal, centred on this window and within its screen.
+    void presentSheet(QDialog *sheet);
+    // The divider's position as the user left it, kept in the preferences under name.
+    void rememberDivider(QSplitter *splitter, const QString &name);
 
     ViewContext m_context;
     std::optional<QUuid> m_selectedID;
     bool m_shownBefore = false;
     QAction *m_settingsAction = nullptr;
     QAction *m_addAction = nullptr;
+    QAction *m_startAllAction = nullptr;
+    QAction *m_stopAllAction = nullptr;
+    QAction *m_deleteAction = nullptr;
+    bool m_runActionsUpdatePending = false;
     InstanceListView *m_list = nullptr;
     QStackedWidget *m_detail = nullptr;
     QWidget *m_detailHolder = nullptr;

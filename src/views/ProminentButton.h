@@ -5,7 +5,9 @@
 #include <QPushButton>
 
 // A push button filled with a tint colour and white text: the emphasised action of a screen.
-// Without a tint of its own it takes the desktop's accent colour.
+// Without a tint of its own it takes the desktop's accent colour. The fill is the tint darkened as
+// far as the white text needs to stay readable; the keyboard focus shows as a ring around it, and
+// a disabled one keeps the outline of a button.
 class ProminentButton final : public QPushButton
 {
     Q_OBJECT
@@ -15,6 +17,12 @@ public:
 
     void setTint(const QColor &tint);
     QColor tint() const;
+    // What the button is filled with while enabled.
+    QColor fill() const;
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void applyTint();

@@ -18,11 +18,13 @@
 #include "platform/LoginAutostart.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -141,11 +143,22 @@ SettingsView::SettingsView(AppSettings *settings, BinaryManager *binaryManager,
     scroll->setWidget(form);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    // Tab goes through the controls, and the form scrolls to each: a stop on the form itself
+    // would have nothing to say.
+    scroll->setFocusPolicy(Qt::NoFocus);
     column->addWidget(scroll, 1);
 
     connect(m_binaryManager, &BinaryManager::changed, this, &SettingsView::refresh);
     connect(m_settings, &AppSettings::changed, this, &SettingsView::refresh);
     connect(m_importExportManager, &ImportExportManager::lastErrorChanged, this, &SettingsView::refresh);
+    connect(m_importExportManager, &ImportExportManager::exported, this, [this](const QString &path, int instances) {
+        if (!m_exporting)
+            return;
+        m_prompter->alert(this, QStringLiteral("Export Successful"),
+                          QStringLiteral("Saved %1 instance(s) and the settings to:\n%2")
+                              .arg(instances)
+                              .arg(QDir::toNativeSeparators(path)));
+    });
     refresh();
 }
 
@@ -167,6 +180,14 @@ QWidget *SettingsView::buildBinarySection()
     installedLines->addWidget(m_installedPath);
     installedRow->addLayout(installedLines, 1);
     installedRow->addWidget(symbol(QStringLiteral("checkmark.circle.fill"), SystemColors::green(), m_installed));
+    m_changeBinary = button(QStringLiteral("Change…"), m_installed);
+    m_changeBinary->setAccessibleName(QStringLiteral("Change Binary"));
+    m_changeBinaryMenu = new QMenu(m_changeBinary);
+    m_changeBinaryMenu->addAction(QStringLiteral("Select Another Binary…"), this,
+                                  [this] { m_binaryManager->selectBinary({}); });
+    m_changeBinaryMenu->addAction(QStringLiteral("Download Again"), m_binaryManager, &BinaryManager::downloadBinary);
+    m_changeBinary->setMenu(m_changeBinaryMenu);
+    installedRow->addWidget(m_changeBinary);
     columnOf(box)->addWidget(m_installed);
 
     m_missing = new QWidget(box);
@@ -195,8 +216,10 @@ QWidget *SettingsView::buildBinarySection()
     buttons->addWidget(m_select);
     buttons->addStretch();
     missing->addLayout(buttons);
+    columnOf(box)->addWidget(m_missing);
 
-    m_progress = new QWidget(m_missing);
+    // Below either form: a download or a selection may also be started through "Change…".
+    m_progress = new QWidget(box);
     auto *progress = new QVBoxLayout(m_progress);
     progress->setContentsMargins(0, 0, 0, 0);
     progress->setSpacing(4);
@@ -207,11 +230,10 @@ QWidget *SettingsView::buildBinarySection()
     m_progressBar->setTextVisible(false);
     m_progressBar->setAccessibleName(downloading->text());
     progress->addWidget(m_progressBar);
-    missing->addWidget(m_progress);
+    columnOf(box)->addWidget(m_progress);
 
-    m_downloadError = errorCaption(m_missing);
-    missing->addWidget(m_downloadError);
-    columnOf(box)->addWidget(m_missing);
+    m_downloadError = errorCaption(box);
+    columnOf(box)->addWidget(m_downloadError);
     return box;
 }
 
@@ -225,6 +247,7 @@ QWidget *SettingsView::buildStorageSection()
     lines->addWidget(m_storagePath);
     row->addLayout(lines, 1);
     m_changeLocation = button(QStringLiteral("Change"), box);
+    m_changeLocation->setAccessibleName(QStringLiteral("Change Data Storage Location"));
     connect(m_changeLocation, &QPushButton::clicked, this, &SettingsView::changeStorageLocation);
     row->addWidget(m_changeLocation);
     columnOf(box)->addLayout(row);
@@ -268,7 +291,7 @@ QWidget *SettingsView::buildBackupSection()
     buttons->setSpacing(12);
     m_export = button(QStringLiteral("Export Configuration"), box);
     m_import = button(QStringLiteral("Import Configuration"), box);
-    connect(m_export, &QPushButton::clicked, this, [this] { m_importExportManager->exportConfiguration({}); });
+    connect(m_export, &QPushButton::clicked, this, &SettingsView::exportConfiguration);
     connect(m_import, &QPushButton::clicked, this, &SettingsView::importConfiguration);
     buttons->addWidget(m_export);
     buttons->addWidget(m_import);
@@ -347,12 +370,12 @@ QStringList SettingsView::binarySectionTexts() const
     QStringList texts;
     if (m_installed->isVisibleTo(this)) {
         texts << QStringLiteral("Binary Installed") << m_installedPath->text();
-        return texts;
+    } else {
+        texts << QStringLiteral("Halvex Binary");
+        for (const QLabel *line : {m_configuredPath, m_pathWarning, m_explanation})
+            if (line->isVisibleTo(this))
+                texts << line->text();
     }
-    texts << QStringLiteral("Halvex Binary");
-    for (const QLabel *line : {m_configuredPath, m_pathWarning, m_explanation})
-        if (line->isVisibleTo(this))
-            texts << line->text();
     if (m_progress->isVisibleTo(this))
         texts << QStringLiteral("Downloading...");
     if (m_downloadError->isVisibleTo(this))
@@ -384,6 +407,7 @@ void SettingsView::refresh()
 
     const bool downloading = m_binaryManager->isDownloading();
     m_download->setEnabled(!downloading);
+    m_changeBinary->setEnabled(!downloading);
     m_progress->setVisible(downloading);
     m_progressBar->setValue(qRound(qBound(0.0, m_binaryManager->downloadProgress(), 1.0) * 1000));
     m_downloadError->setText(m_binaryManager->downloadError());
@@ -414,6 +438,17 @@ void SettingsView::changeStorageLocation()
         }
         m_settings->setDataStorageLocation(location);
         m_settings->save();
+    });
+}
+
+void SettingsView::exportConfiguration()
+{
+    // The manager says where it wrote just before it calls back.
+    const QPointer<SettingsView> view(this);
+    m_exporting = true;
+    m_importExportManager->exportConfiguration([view](bool) {
+        if (view)
+            view->m_exporting = false;
     });
 }
 

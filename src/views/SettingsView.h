@@ -14,6 +14,7 @@ class ProminentButton;
 class QLabel;
 class QCheckBox;
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 
@@ -38,6 +39,9 @@ public:
     QPushButton *doneButton() const { return m_done; }
     QPushButton *downloadButton() const { return m_download; }
     QPushButton *selectButton() const { return m_select; }
+    // "Change…" of a configured executable, and its menu: select another one, or download again.
+    QPushButton *changeBinaryButton() const { return m_changeBinary; }
+    QMenu *changeBinaryMenu() const { return m_changeBinaryMenu; }
     QPushButton *changeLocationButton() const { return m_changeLocation; }
     QPushButton *exportButton() const { return m_export; }
     QPushButton *importButton() const { return m_import; }
@@ -63,6 +67,7 @@ private:
     QWidget *buildInformationSection();
     void refresh();
     void changeStorageLocation();
+    void exportConfiguration();
     void importConfiguration();
     void showImportSuccess(int imported, int skipped);
 
@@ -72,10 +77,14 @@ private:
     FileChooser *m_fileChooser;
     Prompter *m_prompter;
     QString m_importMessage;
+    // An export started here is under way: its outcome is confirmed here.
+    bool m_exporting = false;
 
     QPushButton *m_done = nullptr;
     QWidget *m_installed = nullptr;
     QLabel *m_installedPath = nullptr;
+    QPushButton *m_changeBinary = nullptr;
+    QMenu *m_changeBinaryMenu = nullptr;
     QWidget *m_missing = nullptr;
     QLabel *m_configuredPath = nullptr;
     QLabel *m_pathWarning = nullptr;

@@ -2,7 +2,9 @@
 #include "Symbols.h"
 
 #include "SymbolIconEngine.h"
+#include "SystemColors.h"
 
+#include <QAction>
 #include <QFile>
 #include <QHash>
 
@@ -51,6 +53,12 @@ QIcon themed(const QString &name, const QColor &fallbackColor)
     if (!theme.isEmpty() && QIcon::hasThemeIcon(theme))
         return QIcon::fromTheme(theme);
     return tinted(name, fallbackColor);
+}
+
+void markDestructive(QAction *action)
+{
+    action->setIcon(tinted(QStringLiteral("trash"), SystemColors::red()));
+    action->setIconVisibleInMenu(true);
 }
 
 } // namespace Symbols

@@ -5,6 +5,8 @@
 #include <QIcon>
 #include <QString>
 
+class QAction;
+
 // The interface's symbols by their names ("gear", "play.circle.fill", ...).
 namespace Symbols {
 
@@ -14,5 +16,9 @@ QIcon tinted(const QString &name, const QColor &color);
 // The desktop theme's counterpart of a plain symbol when the theme has one, else our artwork in
 // the given colour.
 QIcon themed(const QString &name, const QColor &fallbackColor);
+
+// Marks an action that destroys something ("Delete") with the trash symbol in red, so that it
+// stands apart in a menu, which has no text colour of its own for single entries.
+void markDestructive(QAction *action);
 
 } // namespace Symbols

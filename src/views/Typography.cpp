@@ -2,6 +2,7 @@
 #include "Typography.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 
 namespace Typography {
@@ -13,13 +14,20 @@ constexpr double title2Scale = 17.0 / 13.0;
 constexpr double subheadlineScale = 11.0 / 13.0;
 constexpr double captionScale = 10.0 / 13.0;
 
+// A font's size in points, also for one set in pixels.
+double pointSize(const QFont &font)
+{
+    return font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();
+}
+
 QFont scaled(QFont font, double scale)
 {
     const QFont body = QGuiApplication::font();
-    if (body.pointSizeF() > 0)
-        font.setPointSizeF(body.pointSizeF() * scale);
-    else
-        font.setPixelSize(qMax(1, qRound(body.pixelSize() * scale)));
+    // Never below the desktop's smallest readable size, nor, on a desktop whose smallest size is
+    // larger than its body text, below the body text.
+    const double floor =
+        qMin(pointSize(QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont)), pointSize(body));
+    font.setPointSizeF(qMax(pointSize(body) * scale, floor));
     return font;
 }
 

@@ -4,7 +4,8 @@
 #include <QFont>
 
 // The text styles of the interface, as sizes relative to the application font, so that they follow
-// the desktop's font settings while keeping the proportions between the roles.
+// the desktop's font settings while keeping the proportions between the roles. No role is smaller
+// than the desktop's smallest readable font.
 namespace Typography {
 
 QFont title();

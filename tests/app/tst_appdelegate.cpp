@@ -4,6 +4,7 @@
 #include "app/AppDelegate.h"
 #include "app/ApplicationShell.h"
 #include "app/BackgroundNotice.h"
+#include "views/AlertDialog.h"
 #include "views/ContentView.h"
 #include "views/MainView.h"
 #include "views/SettingsView.h"
@@ -12,7 +13,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QMessageBox>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 #include <qtestspontaneevent.h>
@@ -53,10 +54,10 @@ private:
         QCoreApplication::instance()->notify(window, &close);
         return close.isAccepted();
     }
-    static QList<QMessageBox *> visibleAlerts(const QWidget *window)
+    static QList<AlertDialog *> visibleAlerts(const QWidget *window)
     {
-        QList<QMessageBox *> boxes = window->findChildren<QMessageBox *>();
-        boxes.removeIf([](const QMessageBox *box) { return !box->isVisible(); });
+        QList<AlertDialog *> boxes = window->findChildren<AlertDialog *>();
+        boxes.removeIf([](const AlertDialog *box) { return !box->isVisible(); });
         return boxes;
     }
 
@@ -165,9 +166,9 @@ private slots:
         QVERIFY(!window->isVisible());
         // No tray here: the alert names the command that brings the window back.
         QTRY_COMPARE(visibleAlerts(window).size(), 1);
-        QMessageBox *alert = visibleAlerts(window).first();
-        QCOMPARE(alert->text(), BackgroundNotice::title());
-        QVERIFY(alert->informativeText().contains(QStringLiteral("\"halvex-kelvane show\"")));
+        AlertDialog *alert = visibleAlerts(window).first();
+        QCOMPARE(alert->windowTitle(), BackgroundNotice::title());
+        QVERIFY(alert->messageLabel()->text().contains(QStringLiteral("\"halvex-kelvane show\"")));
         alert->close();
         window->present();
         QVERIFY(!close(window, true));

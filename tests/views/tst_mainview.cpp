@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
+#include "OffscreenByDefault.h"
 #include "ViewFixture.h"
 
 #include "TestJson.h"
 #include "views/AddEditInstanceView.h"
+#include "views/ContentView.h"
 #include "views/EmptyStateView.h"
 #include "views/InstanceDetailView.h"
 #include "views/InstanceListModel.h"
@@ -19,6 +21,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTest>
@@ -28,6 +31,9 @@
 class TestMainView : public QObject
 {
     Q_OBJECT
+
+public:
+    static void initMain() { drawOffscreenByDefault(); }
 
 private:
     std::unique_ptr<ViewFixture> m_fixture;
@@ -55,6 +61,27 @@ private:
         auto *label = qobject_cast<QLabel *>(widget);
         return label ? label->text() : QString();
     }
+    static QSplitter *sidebarDivider(const MainView &view)
+    {
+        return view.findChild<QSplitter *>(QString(), Qt::FindDirectChildrenOnly);
+    }
+    // Drags the divider's handle by distance, as the user does with the mouse.
+    static void dragDivider(QSplitter *splitter, int distance)
+    {
+        QSplitterHandle *handle = splitter->handle(1);
+        const QPoint from = handle->rect().center();
+        const QPoint to =
+            from + (splitter->orientation() == Qt::Horizontal ? QPoint(distance, 0) : QPoint(0, distance));
+        QMouseEvent press(QEvent::MouseButtonPress, from, handle->mapToGlobal(from), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(handle, &press);
+        QMouseEvent move(QEvent::MouseMove, to, handle->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(handle, &move);
+        QMouseEvent release(QEvent::MouseButtonRelease, to, handle->mapToGlobal(to), Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(handle, &release);
+    }
+    bool isRunning(const QUuid &id) const { return m_fixture->instances->instance(id)->isRunning; }
     QByteArray settingsWithExecutable(const QString &path) const
     {
         return json("{'dataStorageLocation':'") +
@@ -200,7 +227,7 @@ private slots:
         QVERIFY2(green > button.width(), qPrintable(QString::number(green)));
     }
 
-    void detail_showsSelectionPlaceholderOrNotFound()
+    void detail_showsSelectionOrPlaceholder()
     {
         m_fixture = std::make_unique<ViewFixture>();
         const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"), 18080);
@@ -221,13 +248,45 @@ private slots:
         QCOMPARE(view.detailView(), pane);
         QCOMPARE(pane->instanceID(), billing.id);
         QCOMPARE(pane->value(QStringLiteral("Port")), QStringLiteral("18081"));
-        view.instanceList()->setCurrentIndex(row(view, 0));
+    }
+
+    void delete_selectsTheNeighbour_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("deleted");
+        QTest::addColumn<int>("selected"); // the row selected afterwards, in the list as it was; -1 none
+        QTest::newRow("middle row: the one after it") << 3 << 1 << 2;
+        QTest::newRow("last row: the one before it") << 3 << 2 << 1;
+        QTest::newRow("only row: the empty state") << 1 << 0 << -1;
+    }
+
+    void delete_selectsTheNeighbour()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, deleted);
+        QFETCH(int, selected);
+        m_fixture = std::make_unique<ViewFixture>();
+        QList<QUuid> ids;
+        for (int i = 0; i < rows; ++i)
+            ids.append(m_fixture->add(QStringLiteral("instance-%1").arg(i), 18080 + i).id);
+        MainView view(m_fixture->context());
+        view.instanceList()->setCurrentIndex(row(view, deleted));
+        QCOMPARE(view.selectedInstanceID(), ids.at(deleted));
 
         m_fixture->prompter.answer(true);
-        view.deleteInstance(orders.id);
-        QTRY_COMPARE(view.instanceList()->model()->rowCount(), 2);
-        QCOMPARE(view.selectedInstanceID(), orders.id);
-        QVERIFY(view.detailView()->showsNotFound());
+        view.deleteInstance(ids.at(deleted));
+        QTRY_COMPARE(view.instanceList()->model()->rowCount(), rows - 1);
+        if (selected < 0) {
+            QVERIFY(!view.selectedInstanceID());
+            QCOMPARE(view.detailContent(), view.emptyState());
+            return;
+        }
+        QCOMPARE(view.selectedInstanceID(), ids.at(selected));
+        const QModelIndexList selection = view.instanceList()->selectionModel()->selectedIndexes();
+        QCOMPARE(selection.size(), 1);
+        QCOMPARE(view.instanceList()->instanceModel()->id(selection.first()), ids.at(selected));
+        QCOMPARE(view.detailContent(), view.detailView());
+        QCOMPARE(view.detailView()->instanceID(), ids.at(selected));
     }
 
     void selection_survivesChangesOfTheList()
@@ -273,6 +332,7 @@ private slots:
         QCOMPARE(actions.at(0)->text(), QStringLiteral("Edit"));
         QVERIFY(actions.at(1)->isSeparator());
         QCOMPARE(actions.at(2)->text(), QStringLiteral("Delete"));
+        QVERIFY(!actions.at(2)->icon().isNull());
 
         actions.at(0)->trigger();
         menu->close();
@@ -312,7 +372,7 @@ private slots:
         QTRY_COMPARE(m_fixture->instances->instances().isEmpty(), confirmed);
         QCOMPARE(QFileInfo(directory).isDir(), !confirmed);
         QCOMPARE(view.instanceList()->model()->rowCount(), confirmed ? 0 : 1);
-        QCOMPARE(view.selectedInstanceID(), orders.id);
+        QCOMPARE(view.selectedInstanceID().has_value(), !confirmed);
     }
 
     void saveFailures_areShownInAnAlert()
@@ -363,6 +423,139 @@ private slots:
         QTest::keyClick(button, Qt::Key_Space);
         QTRY_VERIFY_WITH_TIMEOUT(!running(), 15000);
         QCOMPARE(button->accessibleName(), QStringLiteral("Start"));
+    }
+
+    void shortcuts_reachTheirCommands_data()
+    {
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("new instance") << QKeySequence(QKeySequence::New) << "form";
+        QTest::newRow("settings") << QKeySequence(Qt::CTRL | Qt::Key_Comma) << "settings";
+        QTest::newRow("delete the selected instance") << QKeySequence(QKeySequence::Delete) << "delete";
+    }
+
+    void shortcuts_reachTheirCommands()
+    {
+        QFETCH(QKeySequence, keys);
+        QFETCH(QString, command);
+        m_fixture = std::make_unique<ViewFixture>();
+        m_fixture->configureExecutable(m_fixture->path(QStringLiteral("halvex")));
+        m_fixture->add(QStringLiteral("billing"), 18081);
+        const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"), 18080);
+        auto view = shownView();
+        QVERIFY(view);
+        QVERIFY(settle());
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        view->instanceList()->setFocus();
+        view->instanceList()->setCurrentIndex(row(*view, 1));
+
+        QTest::keySequence(QApplication::focusWidget(), keys);
+        QCOMPARE(view->instanceForm() != nullptr, command == QStringLiteral("form"));
+        QCOMPARE(view->settingsSheet() != nullptr, command == QStringLiteral("settings"));
+        const QList<ScriptedPrompter::Question> questions = m_fixture->prompter.questions();
+        QCOMPARE(questions.size(), command == QStringLiteral("delete") ? 1 : 0);
+        if (!questions.isEmpty())
+            QVERIFY(questions.first().message.contains(QStringLiteral("'orders'")));
+        QCOMPARE(m_fixture->instances->instances().size(), 2);
+    }
+
+    void startAllAndStopAll_reachEveryInstance()
+    {
+        m_fixture = std::make_unique<ViewFixture>();
+        m_fixture->settings->setBinaryPath(QUrl::fromLocalFile(QStringLiteral(HALVEX_SERVER_PATH)));
+        QList<QUuid> ids;
+        for (const char *name : {"orders", "billing", "sales"})
+            ids.append(m_fixture->add(QString::fromLatin1(name), ViewFixture::freePort()).id);
+        MainView view(m_fixture->context());
+        QVERIFY(view.startAllAction()->isEnabled());
+        QVERIFY(!view.stopAllAction()->isEnabled());
+
+        // One already runs: Start All starts the others and leaves it alone.
+        m_fixture->instances->startInstance(*m_fixture->instances->instance(ids.first()));
+        QTRY_VERIFY_WITH_TIMEOUT(isRunning(ids.first()), 15000);
+        const auto firstServer = m_fixture->instances->processId(ids.first());
+        QTRY_VERIFY(view.stopAllAction()->isEnabled());
+        view.startAllAction()->trigger();
+        for (const QUuid &id : ids)
+            QTRY_VERIFY_WITH_TIMEOUT(isRunning(id), 15000);
+        QCOMPARE(m_fixture->instances->processId(ids.first()), firstServer);
+        QTRY_VERIFY(!view.startAllAction()->isEnabled());
+
+        view.stopAllAction()->trigger();
+        for (const QUuid &id : ids)
+            QTRY_VERIFY_WITH_TIMEOUT(!isRunning(id), 15000);
+        QTRY_VERIFY(!view.stopAllAction()->isEnabled());
+        QVERIFY(view.startAllAction()->isEnabled());
+    }
+
+    void window_remembersItsGeometryAndDividers()
+    {
+        m_fixture = std::make_unique<ViewFixture>();
+        const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"), 18080);
+        const QString directory = m_fixture->path(QStringLiteral("preferences"));
+        const auto build = [&](Preferences &preferences) {
+            ViewContext context = m_fixture->context();
+            context.preferences = &preferences;
+            auto window = std::make_unique<ContentView>(context);
+            window->mainView()->selectInstance(orders.id);
+            window->show();
+            return QTest::qWaitForWindowExposed(window.get()) ? std::move(window) : nullptr;
+        };
+
+        QRect geometry;
+        QList<int> sidebar;
+        QList<int> log;
+        {
+            Preferences preferences(directory);
+            auto window = build(preferences);
+            QVERIFY(window);
+            window->setGeometry(QRect(40, 50, 700, 520));
+            QTRY_COMPARE(window->size(), QSize(700, 520));
+            dragDivider(sidebarDivider(*window->mainView()), 45);
+            dragDivider(window->mainView()->detailView()->splitter(), -35);
+            geometry = window->geometry();
+            sidebar = sidebarDivider(*window->mainView())->sizes();
+            log = window->mainView()->detailView()->splitter()->sizes();
+        }
+        Preferences preferences(directory);
+        auto window = build(preferences);
+        QVERIFY(window);
+        QCOMPARE(window->geometry(), geometry);
+        QCOMPARE(sidebarDivider(*window->mainView())->sizes(), sidebar);
+        QCOMPARE(window->mainView()->detailView()->splitter()->sizes(), log);
+    }
+
+    void window_fitsTheScreen_data()
+    {
+        QTest::addColumn<QSize>("lastSize"); // empty: the first start
+        QTest::newRow("first start") << QSize();
+        QTest::newRow("left larger than the screen") << QSize(4000, 3000);
+    }
+
+    void window_fitsTheScreen()
+    {
+        QFETCH(QSize, lastSize);
+        m_fixture = std::make_unique<ViewFixture>();
+        if (lastSize.isValid()) {
+            ContentView last(m_fixture->context());
+            last.show();
+            last.resize(lastSize);
+        }
+        ContentView window(m_fixture->context());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QRect screen = window.screen()->availableGeometry();
+        QVERIFY2(screen.contains(window.frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                         .arg(window.frameGeometry().x())
+                                                                         .arg(window.frameGeometry().y())
+                                                                         .arg(window.frameGeometry().width())
+                                                                         .arg(window.frameGeometry().height())));
+        // The add button at the far end of the tool row is on the screen.
+        for (const QToolButton *button : window.findChildren<QToolButton *>()) {
+            if (button->defaultAction() == window.mainView()->addInstanceAction())
+                QVERIFY(screen.contains(QRect(button->mapToGlobal(QPoint()), button->size())));
+        }
     }
 };
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "OffscreenByDefault.h"
 #include "ViewFixture.h"
 
 #include "backup/ExportConfiguration.h"
@@ -6,22 +7,29 @@
 #include "views/SettingsView.h"
 #include "views/SystemColors.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 // The settings sheet over real managers: binary states, storage, time zone, backup, information.
 class TestSettingsView : public QObject
 {
     Q_OBJECT
+
+public:
+    static void initMain() { drawOffscreenByDefault(); }
 
 public slots:
     // Stands in for the desktop's browser.
@@ -41,14 +49,23 @@ private:
             return nullptr;
         return view;
     }
+    // Lets every event-loop turn queued so far run.
+    static bool settle()
+    {
+        bool reached = false;
+        QTimer::singleShot(0, [&reached] { reached = true; });
+        return QTest::qWaitFor([&reached] { return reached; });
+    }
     QJsonObject storedSettings() const
     {
         QFile file(m_fixture->m_paths.settingsFile());
         return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
     }
+    // In the red of warnings, darkened or lightened as the background needs.
     static bool isRed(const QLabel *label)
     {
-        return label->palette().color(label->foregroundRole()) == SystemColors::red();
+        const QColor color = label->palette().color(label->foregroundRole());
+        return qAbs(color.hslHue() - SystemColors::red().hslHue()) <= 3 && color.hslSaturation() > 128;
     }
     QString exportFile(const QStringList &names, const QList<qint64> &ports) const
     {
@@ -130,6 +147,82 @@ private slots:
         m_fixture->chooser.answer(path);
         QTest::mouseClick(view->selectButton(), Qt::LeftButton);
         QTRY_COMPARE(view->binarySectionTexts(), (QStringList{QStringLiteral("Binary Installed"), path}));
+    }
+
+    void changeBinary_offersSelectionAndDownload_data()
+    {
+        QTest::addColumn<bool>("download");
+        QTest::newRow("select another") << false;
+        QTest::newRow("download again") << true;
+    }
+
+    void changeBinary_offersSelectionAndDownload()
+    {
+        QFETCH(bool, download);
+        QTcpServer release; // accepts and keeps quiet: the download stays under way
+        QVERIFY(release.listen(QHostAddress::LocalHost, 0));
+        BinaryManager binary(m_fixture->settings.get(), m_fixture->m_paths, &m_fixture->chooser,
+                             QUrl(QStringLiteral("https://127.0.0.1:%1").arg(release.serverPort())));
+        const QString configured = m_fixture->path(QStringLiteral("halvex"));
+        m_fixture->configureExecutable(configured);
+        const QString another = m_fixture->path(QStringLiteral("halvex-2"));
+        ViewFixture::writeExecutable(another);
+        m_fixture->chooser.answer(another);
+        auto view = sheet(&binary);
+        QVERIFY(view);
+        QVERIFY(view->changeBinaryButton()->isVisibleTo(view.get()));
+        const QList<QAction *> paths = view->changeBinaryMenu()->actions();
+        QCOMPARE(paths.size(), 2);
+
+        paths.at(download ? 1 : 0)->trigger();
+        if (download) {
+            QVERIFY(binary.isDownloading());
+            QVERIFY(view->progressBar()->isVisibleTo(view.get()));
+            QVERIFY(!view->changeBinaryButton()->isEnabled());
+            QVERIFY(m_fixture->chooser.requests().isEmpty());
+            return;
+        }
+        QCOMPARE(m_fixture->chooser.requests().size(), 1);
+        QCOMPARE(m_fixture->chooser.requests().first().directory, QDir::homePath());
+        QTRY_COMPARE(m_fixture->settings->binaryPath(), QUrl::fromLocalFile(another));
+        QCOMPARE(view->binarySectionTexts(), (QStringList{QStringLiteral("Binary Installed"), another}));
+    }
+
+    void export_confirmsWhatItWroteWhere_data()
+    {
+        QTest::addColumn<QString>("answer"); // below the test directory; empty cancels
+        QTest::addColumn<bool>("written");
+        QTest::newRow("written") << "backup.json" << true;
+        QTest::newRow("cancelled") << "" << false;
+        QTest::newRow("failed") << "missing/folder/backup.json" << false;
+    }
+
+    void export_confirmsWhatItWroteWhere()
+    {
+        QFETCH(QString, answer);
+        QFETCH(bool, written);
+        m_fixture->add(QStringLiteral("orders"), 18080);
+        m_fixture->add(QStringLiteral("billing"), 18081);
+        const QString path = answer.isEmpty() ? QString() : m_fixture->path(answer);
+        m_fixture->chooser.answer(path);
+        auto view = sheet();
+        QVERIFY(view);
+        QTest::mouseClick(view->exportButton(), Qt::LeftButton);
+        QCOMPARE(m_fixture->chooser.requests().size(), 1);
+        const QList<ScriptedPrompter::Alert> &alerts = m_fixture->prompter.alerts();
+        if (written) {
+            QTRY_COMPARE(alerts.size(), 1);
+            QVERIFY(QFileInfo::exists(path));
+            QCOMPARE(alerts.first().title, QStringLiteral("Export Successful"));
+            QVERIFY(alerts.first().message.contains(QDir::toNativeSeparators(path)));
+            QVERIFY(alerts.first().message.contains(QStringLiteral("2 instance(s)")));
+            return;
+        }
+        // Once the outcome has arrived: the error line of a failure, the turn that delivers a cancel.
+        if (!answer.isEmpty())
+            QTRY_VERIFY(view->lastErrorLabel()->isVisibleTo(view.get()));
+        QVERIFY(settle());
+        QVERIFY(alerts.isEmpty());
     }
 
     void download_showsProgressThenItsError()

@@ -1,16 +1,28 @@
 // SPDX-License-Identifier: MIT
+#include "OffscreenByDefault.h"
+
+#include "views/AccessibleStyle.h"
+#include "views/ProminentButton.h"
 #include "views/Symbols.h"
 #include "views/SystemColors.h"
 #include "views/Typography.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QImage>
+#include <QLabel>
+#include <QStyleFactory>
 #include <QTest>
 
-// The symbols come from our own artwork in their colours; the text styles keep their order.
+// The symbols come from our own artwork in their colours; the text styles keep their order and
+// stay readable in size and in contrast.
 class TestViewStyle : public QObject
 {
     Q_OBJECT
+
+public:
+    static void initMain() { drawOffscreenByDefault(); }
 
 private:
     static int pixelsOfColor(const QImage &image, const QColor &color)
@@ -27,6 +39,22 @@ private:
         }
         return count;
     }
+    static double pointSize(const QFont &font) { return QFontInfo(font).pointSizeF(); }
+
+    // A dark desktop palette whose secondary text is as faint as some dark themes make it.
+    static QPalette darkPalette()
+    {
+        QPalette palette(QColor(0x3a, 0x3a, 0x3d), QColor(0x2b, 0x2b, 0x2e));
+        const QColor text(0xee, 0xee, 0xee);
+        for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(role, text);
+        palette.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x20));
+        palette.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x29));
+        palette.setColor(QPalette::PlaceholderText, QColor(0xee, 0xee, 0xee, 0x70));
+        palette.setColor(QPalette::Highlight, QColor(0x3d, 0x8e, 0xe6));
+        palette.setColor(QPalette::HighlightedText, Qt::white);
+        return palette;
+    }
 
 private slots:
     void symbols_areDrawnInTheirColorAtEverySize_data()
@@ -35,7 +63,7 @@ private slots:
         QTest::addColumn<QColor>("color");
         QTest::addColumn<int>("size");
         for (const char *name : {"gear", "plus", "play.circle.fill", "stop.circle.fill", "cylinder.split.1x2", "link",
-                                 "checkmark.circle.fill", "exclamationmark.triangle.fill"}) {
+                                 "checkmark.circle.fill", "exclamationmark.triangle.fill", "trash"}) {
             QTest::addRow("%s small", name) << QString::fromLatin1(name) << SystemColors::green() << 16;
             QTest::addRow("%s large", name) << QString::fromLatin1(name) << SystemColors::red() << 256;
         }
@@ -59,17 +87,85 @@ private slots:
         QVERIFY(pixelsOfColor(image, Qt::blue) > 0);
     }
 
-    void typography_keepsTheOrderOfTheRoles()
+    void typography_keepsTheOrderOfTheRolesAndNoTextIsTooSmall_data()
     {
-        const double body = QApplication::font().pointSizeF();
-        QVERIFY(Typography::caption().pointSizeF() < Typography::subheadline().pointSizeF());
-        QVERIFY(Typography::subheadline().pointSizeF() < body);
-        QCOMPARE(Typography::headline().pointSizeF(), body);
-        QVERIFY(Typography::headline().weight() > QApplication::font().weight());
-        QVERIFY(body < Typography::title2().pointSizeF());
-        QVERIFY(Typography::title2().pointSizeF() < Typography::title().pointSizeF());
-        QCOMPARE(Typography::monospacedCaption().pointSizeF(), Typography::caption().pointSizeF());
-        QVERIFY(QFontInfo(Typography::monospacedCaption()).fixedPitch());
+        QTest::addColumn<QFont>("body");
+        QFont small = QApplication::font();
+        small.setPointSizeF(8);
+        QFont large = QApplication::font();
+        large.setPointSizeF(16);
+        QFont pixels = QApplication::font();
+        pixels.setPixelSize(13);
+        QTest::newRow("desktop font") << QApplication::font();
+        QTest::newRow("small body text") << small;
+        QTest::newRow("large body text") << large;
+        QTest::newRow("size in pixels") << pixels;
+    }
+
+    void typography_keepsTheOrderOfTheRolesAndNoTextIsTooSmall()
+    {
+        QFETCH(QFont, body);
+        const QFont desktop = QApplication::font();
+        QApplication::setFont(body);
+        const double bodySize = pointSize(body);
+        const double smallest =
+            qMin(pointSize(QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont)), bodySize);
+        const double caption = pointSize(Typography::caption());
+        const double subheadline = pointSize(Typography::subheadline());
+        const double title2 = pointSize(Typography::title2());
+        const double title = pointSize(Typography::title());
+        const QFont headline = Typography::headline();
+        const QFont log = Typography::monospacedCaption();
+        QApplication::setFont(desktop);
+
+        QVERIFY2(caption >= smallest - 0.01, qPrintable(QStringLiteral("%1 < %2").arg(caption).arg(smallest)));
+        QVERIFY(caption <= subheadline && subheadline <= bodySize);
+        QCOMPARE(pointSize(headline), bodySize);
+        QVERIFY(headline.weight() > body.weight());
+        QVERIFY(bodySize < title2 && title2 < title);
+        QCOMPARE(pointSize(log), caption);
+        QVERIFY(QFontInfo(log).fixedPitch());
+    }
+
+    // Secondary text, selected text and coloured text, in the palette the style hands out.
+    void colors_keepTextReadableInLightAndDarkPalettes_data()
+    {
+        QTest::addColumn<QPalette>("desktop");
+        std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+        QTest::newRow("light") << fusion->standardPalette();
+        QTest::newRow("dark") << darkPalette();
+    }
+
+    void colors_keepTextReadableInLightAndDarkPalettes()
+    {
+        QFETCH(QPalette, desktop);
+        QPalette palette = desktop;
+        AccessibleStyle().polish(palette);
+
+        using SystemColors::contrast;
+        const double text = SystemColors::textContrast;
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            const QColor secondary = palette.color(group, QPalette::PlaceholderText);
+            QCOMPARE(secondary.alpha(), 255);
+            for (const QPalette::ColorRole background : {QPalette::Window, QPalette::Base, QPalette::AlternateBase})
+                QVERIFY(contrast(secondary, palette.color(group, background)) >= text);
+            QVERIFY(contrast(palette.color(group, QPalette::HighlightedText),
+                             palette.color(group, QPalette::Highlight)) >= text);
+        }
+
+        QLabel label;
+        label.setPalette(palette);
+        for (const QColor &color : {SystemColors::red(), SystemColors::green(), SystemColors::orange()}) {
+            SystemColors::setTextColor(&label, color);
+            QVERIFY(contrast(label.palette().color(QPalette::WindowText), palette.color(QPalette::Window)) >= text);
+        }
+        ProminentButton button(QStringLiteral("Start"));
+        for (const QColor &tint : {SystemColors::green(), SystemColors::red(), palette.color(QPalette::Highlight)}) {
+            button.setTint(tint);
+            QVERIFY(contrast(button.fill(), Qt::white) >= text);
+        }
+        QVERIFY(contrast(SystemColors::focusRing(palette), palette.color(QPalette::Window)) >=
+                SystemColors::markContrast);
     }
 };
 

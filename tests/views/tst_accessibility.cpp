@@ -1,0 +1,206 @@
+// SPDX-License-Identifier: MIT
+#include "OffscreenByDefault.h"
+#include "ViewFixture.h"
+
+#include "views/AddEditInstanceView.h"
+#include "views/AlertDialog.h"
+#include "views/ContentView.h"
+#include "views/DialogPrompter.h"
+#include "views/MainView.h"
+#include "views/SettingsView.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+// Every window, walked as a keyboard and screen reader user meets it: each control the keyboard
+// can reach has a name to be read out, Tab reaches every one of them, and the dialogs answer
+// Return and Escape.
+class TestAccessibility : public QObject
+{
+    Q_OBJECT
+
+public:
+    static void initMain() { drawOffscreenByDefault(); }
+
+private:
+    std::unique_ptr<ViewFixture> m_fixture;
+    std::unique_ptr<ContentView> m_main;
+    DialogPrompter m_dialogs;
+    std::optional<bool> m_confirmed;
+
+    // The main window over two instances, one selected, with a usable executable.
+    bool showMainWindow()
+    {
+        m_fixture->configureExecutable(m_fixture->path(QStringLiteral("halvex")));
+        m_fixture->add(QStringLiteral("billing"), 18081);
+        const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"), 18080);
+        m_main = std::make_unique<ContentView>(m_fixture->context());
+        m_main->mainView()->selectInstance(orders.id);
+        m_main->show();
+        return QTest::qWaitForWindowExposed(m_main.get());
+    }
+
+    // The window of the kind named, shown over the main window and active.
+    QWidget *open(const QString &kind)
+    {
+        if (!showMainWindow())
+            return nullptr;
+        MainView *view = m_main->mainView();
+        QWidget *window = nullptr;
+        if (kind == QStringLiteral("main window")) {
+            window = m_main.get();
+        } else if (kind == QStringLiteral("settings")) {
+            view->showSettings();
+            window = view->settingsSheet();
+        } else if (kind == QStringLiteral("instance form")) {
+            view->showAddInstance();
+            window = view->instanceForm();
+        } else if (kind == QStringLiteral("alert")) {
+            m_dialogs.alert(view, QStringLiteral("Error"), QStringLiteral("An instance with this name already exists"));
+            window = shownAlert();
+        } else if (kind == QStringLiteral("question")) {
+            m_dialogs.confirm(view, QStringLiteral("Delete Instance"), QStringLiteral("The instance will be removed."),
+                              QStringLiteral("Delete"), [this](bool confirmed) { m_confirmed = confirmed; });
+            window = shownAlert();
+        }
+        if (!window || !QTest::qWaitForWindowExposed(window))
+            return nullptr;
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window) ? window : nullptr;
+    }
+
+    static AlertDialog *shownAlert()
+    {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *alert = qobject_cast<AlertDialog *>(widget); alert && alert->isVisible())
+                return alert;
+        }
+        return nullptr;
+    }
+
+    // The controls of window, and of no window inside it, that the keyboard must reach: those
+    // that take the focus by Tab, and every button, field, list and link whatever its focus policy.
+    static QList<QWidget *> keyboardControls(QWidget *window)
+    {
+        QList<QWidget *> controls;
+        for (QWidget *widget : window->findChildren<QWidget *>()) {
+            if (widget->window() != window || !widget->isVisibleTo(window) || !widget->isEnabled() ||
+                widget->focusProxy())
+                continue;
+            const auto *label = qobject_cast<QLabel *>(widget);
+            const bool interactive = qobject_cast<QAbstractButton *>(widget) || qobject_cast<QLineEdit *>(widget) ||
+                                     qobject_cast<QAbstractItemView *>(widget) || (label && label->openExternalLinks());
+            if (interactive || (widget->focusPolicy() & Qt::TabFocus))
+                controls.append(widget);
+        }
+        return controls;
+    }
+
+    static QString accessibleName(QWidget *widget)
+    {
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+        return accessible ? accessible->text(QAccessible::Name).trimmed() : QString();
+    }
+
+    static QString describe(QWidget *widget)
+    {
+        return QString::fromLatin1(widget->metaObject()->className()) + QStringLiteral(" '") + accessibleName(widget) +
+               u'\'';
+    }
+
+private slots:
+    void cleanup()
+    {
+        m_main.reset();
+        m_fixture.reset();
+        m_confirmed.reset();
+    }
+
+    void everyWindow_namesAndReachesItsControls_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char *kind : {"main window", "settings", "instance form", "alert", "question"})
+            QTest::newRow(kind) << QString::fromLatin1(kind);
+    }
+
+    void everyWindow_namesAndReachesItsControls()
+    {
+        QFETCH(QString, kind);
+        m_fixture = std::make_unique<ViewFixture>();
+        QWidget *window = open(kind);
+        QVERIFY(window);
+        const QList<QWidget *> controls = keyboardControls(window);
+        QVERIFY(!controls.isEmpty());
+        for (QWidget *control : controls)
+            QVERIFY2(!accessibleName(control).isEmpty(),
+                     qPrintable(describe(control) + QStringLiteral(" has no name")));
+
+        // Tab goes round every control and comes back to where it started.
+        if (!QApplication::focusWidget() || QApplication::focusWidget()->window() != window)
+            controls.first()->setFocus(Qt::TabFocusReason);
+        QWidget *start = QApplication::focusWidget();
+        QVERIFY(start);
+        QSet<QWidget *> reached;
+        for (qsizetype i = 0; i <= controls.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached.insert(QApplication::focusWidget());
+            if (QApplication::focusWidget() == start)
+                break;
+        }
+        QCOMPARE(QApplication::focusWidget(), start);
+        for (QWidget *control : controls)
+            QVERIFY2(reached.contains(control),
+                     qPrintable(describe(control) + QStringLiteral(" is not reached by Tab")));
+    }
+
+    void dialogs_answerReturnAndEscape_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("result");
+        QTest::newRow("settings: Return is Done") << "settings" << int(Qt::Key_Return) << int(QDialog::Accepted);
+        QTest::newRow("settings: Escape closes") << "settings" << int(Qt::Key_Escape) << int(QDialog::Rejected);
+        QTest::newRow("form: Escape cancels") << "instance form" << int(Qt::Key_Escape) << int(QDialog::Rejected);
+        QTest::newRow("alert: Return closes") << "alert" << int(Qt::Key_Return) << int(QDialog::Rejected);
+        QTest::newRow("alert: Escape closes") << "alert" << int(Qt::Key_Escape) << int(QDialog::Rejected);
+        QTest::newRow("question: Return keeps") << "question" << int(Qt::Key_Return) << int(QDialog::Rejected);
+        QTest::newRow("question: Escape keeps") << "question" << int(Qt::Key_Escape) << int(QDialog::Rejected);
+    }
+
+    void dialogs_answerReturnAndEscape()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, key);
+        QFETCH(int, result);
+        m_fixture = std::make_unique<ViewFixture>();
+        auto *dialog = qobject_cast<QDialog *>(open(kind));
+        QVERIFY(dialog);
+        QSignalSpy finished(dialog, &QDialog::finished);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished.first().first().toInt(), result);
+        if (kind == QStringLiteral("question"))
+            QTRY_COMPARE(m_confirmed, std::optional<bool>(false));
+    }
+
+    void form_returnCreatesTheInstance()
+    {
+        m_fixture = std::make_unique<ViewFixture>();
+        auto *form = qobject_cast<AddEditInstanceView *>(open(QStringLiteral("instance form")));
+        QVERIFY(form);
+        QTest::keyClicks(form->nameField(), QStringLiteral("sales"));
+        form->portField()->setText(QString::number(ViewFixture::freePort()));
+        form->tokenField()->setText(QStringLiteral("secret"));
+        QTest::keyClick(form->nameField(), Qt::Key_Return);
+        QTRY_VERIFY(m_fixture->instances->instanceNamed(QStringLiteral("sales")).has_value());
+    }
+};
+
+QTEST_MAIN(TestAccessibility)
+#include "tst_accessibility.moc"
