@@ -12,6 +12,7 @@
 #include "instances/LocalHostNames.h"
 #include "platform/PrivilegedCommandRunner.h"
 #include "views/ContentView.h"
+#include "views/DesktopUrlOpener.h"
 #include "views/DialogFileChooser.h"
 #include "views/DialogPrompter.h"
 
@@ -69,6 +70,7 @@ ApplicationShell::ApplicationShell()
     m_instances = new InstanceManager(m_settings, paths.registryFile(), m_hostNames);
     m_fileChooser = new DialogFileChooser;
     m_prompter = new DialogPrompter;
+    m_urlOpener = new DesktopUrlOpener;
     m_binary = new BinaryManager(m_settings, paths, m_fileChooser, QUrl(QStringLiteral("https://releases.halvex.dev")));
     m_importExport = new ImportExportManager(m_settings, m_instances, m_fileChooser);
     m_preferences = std::make_unique<Preferences>(Preferences::standardDirectory());
@@ -85,6 +87,7 @@ ApplicationShell::ApplicationShell()
     context.fileChooser = m_fileChooser;
     context.prompter = m_prompter;
     context.preferences = m_preferences.get();
+    context.urlOpener = m_urlOpener;
     m_window = std::make_unique<ContentView>(context);
 }
 

@@ -9,6 +9,7 @@ class AppDelegate;
 class AppSettings;
 class BinaryManager;
 class ContentView;
+class DesktopUrlOpener;
 class DialogFileChooser;
 class DialogPrompter;
 class ImportExportManager;
@@ -51,6 +52,7 @@ private:
     InstanceManager *m_instances;
     DialogFileChooser *m_fileChooser;
     DialogPrompter *m_prompter;
+    DesktopUrlOpener *m_urlOpener;
     BinaryManager *m_binary;
     ImportExportManager *m_importExport;
 

@@ -3,6 +3,7 @@
 
 #include "AddEditInstanceView.h"
 #include "EmptyStateView.h"
+#include "InstanceActions.h"
 #include "InstanceDetailView.h"
 #include "InstanceListModel.h"
 #include "InstanceListView.h"
@@ -216,6 +217,14 @@ void MainView::updateAddAction()
 QMenu *MainView::contextMenu(const QUuid &id)
 {
     auto *menu = new QMenu(this);
+    // Questions go over the window: the menu is gone once one of its entries is chosen.
+    auto *actions = new InstanceActions(id, m_context, this, menu);
+    if (m_context.instances->isStopOverdue(id)) {
+        menu->addAction(actions->forceStop());
+        menu->addSeparator();
+    }
+    actions->addQuickActions(menu);
+    menu->addSeparator();
     menu->addAction(QStringLiteral("Edit"), this, [this, id] { editInstance(id); });
     menu->addSeparator();
     menu->addAction(QStringLiteral("Delete"), this, [this, id] { deleteInstance(id); });

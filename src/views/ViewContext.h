@@ -8,6 +8,7 @@ class ImportExportManager;
 class InstanceManager;
 class Preferences;
 class Prompter;
+class UrlOpener;
 
 // What the windows are built on: the managers they read and call, and the seams through which
 // they ask the user. The application hands in the shared objects; tests their own.
@@ -20,4 +21,5 @@ struct ViewContext
     FileChooser *fileChooser = nullptr;
     Prompter *prompter = nullptr;
     Preferences *preferences = nullptr;
+    UrlOpener *urlOpener = nullptr;
 };
