@@ -196,7 +196,7 @@ void MainView::updateDetail()
 {
     if (m_selectedID) {
         if (!m_detailView) {
-            m_detailView = new InstanceDetailView(*m_selectedID, m_context.instances, m_detailHolder);
+            m_detailView = new InstanceDetailView(*m_selectedID, m_context, m_detailHolder);
             m_detailHolder->layout()->addWidget(m_detailView);
         } else {
             m_detailView->setInstanceID(*m_selectedID);
