@@ -247,7 +247,7 @@ bool grabLifecycle(const QString &root, const QString &server, const QDir &folde
     bar->previousButton()->click();
     bar->previousButton()->click();
     ok &= grab(&window, folder, QStringLiteral("15-log-find-and-paused"));
-    bar->close();
+    bar->dismiss();
 
     // A stop that overruns its deadline offers Force Stop, which asks first.
     ::kill(pidOf(orders.id), SIGSTOP);

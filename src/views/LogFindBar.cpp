@@ -53,7 +53,7 @@ LogFindBar::LogFindBar(LogSearch *search, QWidget *parent)
     auto *done = new QToolButton(this);
     done->setText(QStringLiteral("Done"));
     done->setAutoRaise(true);
-    connect(done, &QToolButton::clicked, this, &LogFindBar::close);
+    connect(done, &QToolButton::clicked, this, &LogFindBar::dismiss);
     row->addWidget(done);
 
     connect(m_field, &QLineEdit::textChanged, this, &LogFindBar::searchAgain);
@@ -85,12 +85,11 @@ void LogFindBar::searchAgain()
     emit searchChanged(m_field->text(), m_matchCase->isChecked() ? Qt::CaseSensitive : Qt::CaseInsensitive);
 }
 
-void LogFindBar::close()
+void LogFindBar::dismiss()
 {
     const bool hadFocus = isAncestorOf(focusWidget());
     hide();
     emit searchChanged(QString(), Qt::CaseInsensitive);
-    emit closed();
     if (hadFocus && parentWidget())
         parentWidget()->setFocus(Qt::OtherFocusReason);
 }
@@ -108,7 +107,7 @@ bool LogFindBar::eventFilter(QObject *watched, QEvent *event)
                 m_search->next();
             return true;
         case Qt::Key_Escape:
-            close();
+            dismiss();
             return true;
         default:
             break;

@@ -29,12 +29,11 @@ public:
     // Shows the bar with the field focused and its text selected, ready to type over.
     void open();
     // Hides the bar and forgets the matches.
-    void close();
+    void dismiss();
 
 signals:
     // The search text or its case rule changed: search again from the part of the log in view.
     void searchChanged(const QString &text, Qt::CaseSensitivity sensitivity);
-    void closed();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
