@@ -48,7 +48,10 @@ void logFlood()
     manager->addInstance(HalvexInstance::create(QStringLiteral("flood"), QStringLiteral("token"), 8080));
     const HalvexInstance instance = manager->instances().last();
 
-    InstanceDetailView view(instance.id, manager.get());
+    ViewContext context;
+    context.settings = fixture.settings();
+    context.instances = manager.get();
+    InstanceDetailView view(instance.id, context);
     view.resize(1000, 700);
     view.show();
     QElapsedTimer settle;

@@ -16,6 +16,7 @@
 #include "platform/PrivilegedCommandRunner.h"
 #include "views/AccessibleStyle.h"
 #include "views/ContentView.h"
+#include "views/DesktopUrlOpener.h"
 #include "views/DialogFileChooser.h"
 #include "views/DialogPrompter.h"
 
@@ -77,6 +78,7 @@ ApplicationShell::ApplicationShell()
     QTimer::singleShot(0, m_instances, &InstanceManager::startMarkedInstances);
     m_fileChooser = new DialogFileChooser;
     m_prompter = new DialogPrompter;
+    m_urlOpener = new DesktopUrlOpener;
     m_binary = new BinaryManager(m_settings, paths, m_fileChooser, QUrl(QStringLiteral("https://releases.halvex.dev")));
     m_importExport = new ImportExportManager(m_settings, m_instances, m_fileChooser);
     m_preferences = std::make_unique<Preferences>(Preferences::standardDirectory());
@@ -96,6 +98,7 @@ ApplicationShell::ApplicationShell()
     context.prompter = m_prompter;
     context.preferences = m_preferences.get();
     context.loginAutostart = m_loginAutostart.get();
+    context.urlOpener = m_urlOpener;
     m_window = std::make_unique<ContentView>(context);
 
     if (TrayIcon::mayAppear()) {

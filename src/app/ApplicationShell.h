@@ -10,6 +10,7 @@ class AppSettings;
 class BackgroundNotice;
 class BinaryManager;
 class ContentView;
+class DesktopUrlOpener;
 class DialogFileChooser;
 class DialogPrompter;
 class ImportExportManager;
@@ -56,6 +57,7 @@ private:
     InstanceManager *m_instances;
     DialogFileChooser *m_fileChooser;
     DialogPrompter *m_prompter;
+    DesktopUrlOpener *m_urlOpener;
     BinaryManager *m_binary;
     ImportExportManager *m_importExport;
 

@@ -17,29 +17,38 @@
 #include "views/AddEditInstanceView.h"
 #include "views/AlertDialog.h"
 #include "views/ContentView.h"
+#include "views/DesktopUrlOpener.h"
 #include "views/DialogFileChooser.h"
 #include "views/DialogPrompter.h"
+#include "views/InstanceActions.h"
 #include "views/InstanceDetailView.h"
+#include "views/InstanceListModel.h"
 #include "views/InstanceListView.h"
+#include "views/LogFindBar.h"
+#include "views/LogsView.h"
 #include "views/MainView.h"
 #include "views/ProminentButton.h"
 #include "views/SettingsView.h"
 #include "views/SystemColors.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -47,6 +56,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -129,11 +139,13 @@ struct Managers
         context.fileChooser = &fileChooser;
         context.prompter = &prompter;
         context.preferences = &preferences;
+        context.urlOpener = &urlOpener;
         return context;
     }
 
     DialogFileChooser fileChooser;
     DialogPrompter prompter;
+    DesktopUrlOpener urlOpener;
     AppPaths paths;
     AppSettings settings;
     InstanceManager instances;
@@ -283,6 +295,139 @@ void tabTo(QWidget *window, QWidget *target)
         QApplication::sendEvent(QApplication::focusWidget() ? QApplication::focusWidget() : window, &tab);
     }
     settle();
+}
+
+// Turns the event loop for a while: a screenshot shows what a user sees after a moment.
+void wait(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Turns the event loop until done() holds or the time is up.
+bool waitUntil(const std::function<bool()> &done, int milliseconds = 15000)
+{
+    const QDeadlineTimer deadline(milliseconds);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return done();
+}
+
+// The window with a popup (a menu, a message box) drawn over it where it would appear.
+bool grabWithPopup(QWidget *window, QWidget *popup, const QPoint &at, const QDir &folder, const QString &name)
+{
+    settle();
+    QPixmap picture = window->grab();
+    QPainter painter(&picture);
+    const QPixmap overlay = popup->grab();
+    painter.drawPixmap(at, overlay);
+    painter.setPen(QColor(0, 0, 0, 90));
+    painter.drawRect(QRect(at, overlay.size()).adjusted(-1, -1, 0, 0));
+    painter.end();
+    return save(picture, folder, name);
+}
+
+// The run states, the quick actions, the log tools and the health section, with real servers.
+bool grabLifecycle(const QString &root, const QString &server, const QDir &folder)
+{
+    bool ok = true;
+    Managers managers(root);
+    managers.settings.setBinaryPath(QUrl::fromLocalFile(server));
+    managers.instances.setStopDeadline(std::chrono::milliseconds(300));
+    const auto freePort = [] {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        return probe.serverPort();
+    };
+    managers.instances.addInstance(
+        HalvexInstance::create(QStringLiteral("orders"), QStringLiteral("c0ffee-orders-token-7f3a"), freePort()));
+    managers.instances.addInstance(
+        HalvexInstance::create(QStringLiteral("billing"), QStringLiteral("b1ll1ng-token-22"), freePort()));
+    managers.instances.addInstance(
+        HalvexInstance::create(QStringLiteral("search"), QStringLiteral("s3arch-token-9"), freePort()));
+    const QList<HalvexInstance> records = managers.instances.instances();
+    const HalvexInstance &orders = records.at(0);
+    const HalvexInstance &billing = records.at(1);
+    const HalvexInstance &search = records.at(2);
+    InstanceManager &instances = managers.instances;
+    const auto pidOf = [&instances](const QUuid &id) {
+        return static_cast<pid_t>(instances.processId(id).value_or(0));
+    };
+
+    ContentView window(managers.context());
+    window.resize(1100, 800);
+    MainView *main = window.mainView();
+    window.show();
+    settle();
+
+    // A server held still before it could listen stays Starting; one that runs answers /health.
+    instances.startInstance(billing);
+    ::kill(pidOf(billing.id), SIGSTOP);
+    instances.startInstance(orders);
+    ok &= waitUntil([&] { return instances.runState(orders.id) == InstanceManager::RunState::Running; });
+    main->selectInstance(billing.id);
+    ok &= grab(&window, folder, QStringLiteral("24-detail-starting"));
+
+    main->selectInstance(orders.id);
+    InstanceDetailView *detail = main->detailView();
+    detail->splitter()->setSizes({460, 300}); // the whole form, with the health section
+    ok &= waitUntil([&] { return instances.logs(orders.id).constLast().endsWith(QStringLiteral("GET /health 200")); });
+    wait(3500); // a later reading, with an uptime
+    ok &= grab(&window, folder, QStringLiteral("25-detail-running-health"));
+    detail->splitter()->setSizes({300, 460});
+
+    // The quick actions, in the pane and in a row's menu.
+    QMenu *actions = detail->actionsButton()->menu();
+    actions->popup(detail->actionsButton()->mapToGlobal(QPoint(0, detail->actionsButton()->height())));
+    settle();
+    ok &= grabWithPopup(&window, actions,
+                        detail->actionsButton()->mapTo(&window, QPoint(0, detail->actionsButton()->height())), folder,
+                        QStringLiteral("26-detail-actions-menu"));
+    actions->hide();
+    InstanceListView *list = main->instanceList();
+    const QRect row = list->visualRect(list->instanceModel()->indexOf(search.id));
+    QMenu *rowMenu = main->contextMenu(search.id);
+    rowMenu->popup(list->viewport()->mapToGlobal(row.center()));
+    settle();
+    ok &= grabWithPopup(&window, rowMenu, list->viewport()->mapTo(&window, row.center()), folder,
+                        QStringLiteral("27-row-context-menu"));
+    rowMenu->hide();
+    delete rowMenu;
+
+    // Find in the log; stepping to an earlier match pauses following.
+    for (int i = 0; i < 40; ++i)
+        instances.addLog(
+            orders.id,
+            QStringLiteral("GET /v1/keys/customer-%1 %2 %3 ms").arg(i).arg(i % 9 == 4 ? 404 : 200).arg(3 + i % 17));
+    wait(200);
+    detail->logsView()->showFindBar();
+    LogFindBar *bar = detail->logsView()->findBar();
+    bar->field()->setText(QStringLiteral("404"));
+    bar->previousButton()->click();
+    bar->previousButton()->click();
+    ok &= grab(&window, folder, QStringLiteral("28-log-find-and-paused"));
+    bar->dismiss();
+
+    // A stop that overruns its deadline offers Force Stop, which asks first.
+    ::kill(pidOf(orders.id), SIGSTOP);
+    instances.stopInstance(orders);
+    ok &= waitUntil([&] { return instances.isStopOverdue(orders.id); });
+    ok &= grab(&window, folder, QStringLiteral("29-detail-stop-overdue"));
+    detail->startStopButton()->click();
+    settle();
+    if (auto *question = shownWindow<AlertDialog>()) {
+        const QPoint centre((window.width() - question->width()) / 2, (window.height() - question->height()) / 3);
+        ok &= grabWithPopup(&window, question, centre, folder, QStringLiteral("30-force-stop-confirmation"));
+        question->close();
+    }
+    instances.forceStopInstance(orders.id);
+    ok &= waitUntil([&] { return instances.runState(orders.id) == InstanceManager::RunState::Stopped; });
+    ok &= grab(&window, folder, QStringLiteral("31-detail-last-run"));
+
+    ::kill(pidOf(billing.id), SIGKILL);
+    waitUntil([&] { return instances.runState(billing.id) == InstanceManager::RunState::Stopped; });
+    return ok;
 }
 
 } // namespace
@@ -467,7 +612,7 @@ int main(int argc, char *argv[])
         managers.instances.stopInstance(all.at(3));
         TrayMenu menu(&managers.instances);
         menu.popup(QPoint(0, 0));
-        ok &= save(menu.grab(), folder, QStringLiteral("11-tray-menu"));
+        ok &= save(menu.grab(), folder, QStringLiteral("20-tray-menu"));
         menu.hide();
         managers.instances.stopAllInstances();
         waitFor([&] {
@@ -477,7 +622,7 @@ int main(int argc, char *argv[])
         });
 
         AboutView about(&managers.settings);
-        ok &= grab(&about, folder, QStringLiteral("12-about"));
+        ok &= grab(&about, folder, QStringLiteral("21-about"));
 
         // The settings' end: the desktop choices and the way to the About window.
         Preferences preferences(root.filePath(QStringLiteral("tray/config")));
@@ -490,7 +635,7 @@ int main(int argc, char *argv[])
         settle();
         QScrollBar *scroll = settings.findChild<QScrollArea *>()->verticalScrollBar();
         scroll->setValue(scroll->maximum());
-        ok &= grab(&settings, folder, QStringLiteral("13-settings-desktop-and-about"));
+        ok &= grab(&settings, folder, QStringLiteral("22-settings-desktop-and-about"));
 
         // The first close into the background on a desktop without a tray.
         ContentView window(managers.context());
@@ -501,7 +646,13 @@ int main(int argc, char *argv[])
         notice.windowClosed(&window);
         settle();
         if (auto *alert = shownWindow<AlertDialog>())
-            ok &= save(alert->grab(), folder, QStringLiteral("14-background-notice-without-tray"));
+            ok &= save(alert->grab(), folder, QStringLiteral("23-background-notice-without-tray"));
     }
+
+    const QString server = QCoreApplication::applicationDirPath() + QStringLiteral("/halvex");
+    if (QFileInfo(server).isExecutable())
+        ok &= grabLifecycle(root.filePath(QStringLiteral("lifecycle")), server, folder);
+    else
+        std::fprintf(stderr, "no server at %s: the screens of running servers are left out\n", qPrintable(server));
     return ok ? 0 : 1;
 }

@@ -3,27 +3,40 @@
 
 #include "Divider.h"
 #include "HeaderBar.h"
+#include "InstanceActions.h"
+#include "InstanceHealthView.h"
 #include "LogsView.h"
 #include "Metrics.h"
 #include "ProminentButton.h"
+#include "Prompter.h"
+#include "RunStateText.h"
 #include "StatusDot.h"
 #include "Symbols.h"
 #include "SystemColors.h"
 #include "Typography.h"
 #include "core/ReferenceDate.h"
+#include "core/StateFile.h"
 #include "instances/InstanceManager.h"
+#include "platform/FileChooser.h"
 
+#include <QAction>
+#include <QDateTime>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStackedLayout>
+#include <QStandardPaths>
 #include <QStyle>
+#include <QToolButton>
 #include <QVBoxLayout>
+
+using RunState = InstanceManager::RunState;
 
 namespace {
 
@@ -34,10 +47,11 @@ QString shortDateTime(double referenceSeconds)
 
 } // namespace
 
-InstanceDetailView::InstanceDetailView(const QUuid &instanceID, InstanceManager *instanceManager, QWidget *parent)
+InstanceDetailView::InstanceDetailView(const QUuid &instanceID, ViewContext context, QWidget *parent)
     : QWidget(parent)
     , m_instanceID(instanceID)
-    , m_instanceManager(instanceManager)
+    , m_context(std::move(context))
+    , m_actions(new InstanceActions(instanceID, m_context, this))
     , m_stack(new QStackedLayout(this))
 {
     auto *notFound = new QLabel(QStringLiteral("Instance not found"), this);
@@ -46,10 +60,21 @@ InstanceDetailView::InstanceDetailView(const QUuid &instanceID, InstanceManager 
     m_stack->addWidget(notFound);
     m_stack->addWidget(buildContent());
 
-    connect(m_instanceManager, &InstanceManager::instanceUpdated, this, &InstanceDetailView::refreshIfShown);
-    connect(m_instanceManager, &InstanceManager::runStateChanged, this, &InstanceDetailView::refreshIfShown);
-    connect(m_instanceManager, &InstanceManager::instanceRemoved, this, &InstanceDetailView::refreshIfShown);
-    connect(m_instanceManager, &InstanceManager::instancesReset, this, &InstanceDetailView::refresh);
+    // Ctrl+F finds in the log wherever the focus is within the pane.
+    auto *find = new QAction(QStringLiteral("Find in Log"), this);
+    find->setShortcut(QKeySequence::Find);
+    find->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(find, &QAction::triggered, this, [this] {
+        if (m_record)
+            m_logs->showFindBar();
+    });
+    addAction(find);
+
+    InstanceManager *manager = m_context.instances;
+    connect(manager, &InstanceManager::instanceUpdated, this, &InstanceDetailView::refreshIfShown);
+    connect(manager, &InstanceManager::runStateChanged, this, &InstanceDetailView::refreshIfShown);
+    connect(manager, &InstanceManager::instanceRemoved, this, &InstanceDetailView::refreshIfShown);
+    connect(manager, &InstanceManager::instancesReset, this, &InstanceDetailView::refresh);
     refresh();
 }
 
@@ -58,6 +83,8 @@ void InstanceDetailView::setInstanceID(const QUuid &instanceID)
     if (instanceID == m_instanceID)
         return;
     m_instanceID = instanceID;
+    m_actions->setInstanceID(instanceID);
+    m_health->setInstanceID(instanceID);
     m_logs->setInstanceID(instanceID);
     refresh();
 }
@@ -77,6 +104,17 @@ QString InstanceDetailView::value(const QString &label) const
 {
     const QLabel *value = m_values.value(label);
     return value ? value->text() : QString();
+}
+
+bool InstanceDetailView::isRowShown(const QString &label) const
+{
+    const QLabel *value = m_values.value(label);
+    return value && !value->isHidden();
+}
+
+QString InstanceDetailView::badgeText() const
+{
+    return m_badgeText->text();
 }
 
 QWidget *InstanceDetailView::buildContent()
@@ -115,20 +153,14 @@ QWidget *InstanceDetailView::buildHeader()
     m_badge = new QWidget(header);
     m_badge->setObjectName(QStringLiteral("runningBadge"));
     m_badge->setAttribute(Qt::WA_StyledBackground);
-    const QColor green = SystemColors::green();
-    m_badge->setStyleSheet(
-        QStringLiteral("#runningBadge { background-color: rgba(%1, %2, %3, 10%); border-radius: 4px; }")
-            .arg(green.red())
-            .arg(green.green())
-            .arg(green.blue()));
     auto *badgeRow = new QHBoxLayout(m_badge);
     badgeRow->setContentsMargins(8, 4, 8, 4);
     badgeRow->setSpacing(4);
-    badgeRow->addWidget(new StatusDot(green, m_badge));
-    auto *running = new QLabel(QStringLiteral("Running"), m_badge);
-    running->setFont(Typography::caption());
-    SystemColors::setTextColor(running, green);
-    badgeRow->addWidget(running);
+    m_badgeDot = new StatusDot(SystemColors::green(), m_badge);
+    badgeRow->addWidget(m_badgeDot);
+    m_badgeText = new QLabel(m_badge);
+    m_badgeText->setFont(Typography::caption());
+    badgeRow->addWidget(m_badgeText);
     titleRow->addWidget(m_badge);
     titleRow->addStretch();
     titleColumn->addLayout(titleRow);
@@ -153,6 +185,16 @@ QWidget *InstanceDetailView::buildHeader()
 
     auto *actions = new QHBoxLayout;
     actions->setSpacing(12);
+    m_actionsButton = new QToolButton(header);
+    m_actionsButton->setText(QStringLiteral("Actions"));
+    m_actionsButton->setAccessibleName(m_actionsButton->text());
+    m_actionsButton->setToolTip(QStringLiteral("Copy the address or the token, open the server in the browser or "
+                                               "its data folder"));
+    m_actionsButton->setPopupMode(QToolButton::InstantPopup);
+    auto *menu = new QMenu(m_actionsButton);
+    m_actions->addQuickActions(menu);
+    m_actionsButton->setMenu(menu);
+    actions->addWidget(m_actionsButton);
     m_startStop = new ProminentButton(QStringLiteral("Start"), header);
     m_startStop->setAutoDefault(false);
     connect(m_startStop, &QPushButton::clicked, this, &InstanceDetailView::startOrStop);
@@ -186,10 +228,13 @@ QWidget *InstanceDetailView::buildForm()
     column->addWidget(configuration);
 
     auto *status = new QGroupBox(QStringLiteral("Status"), page);
-    auto *statusRows = new QFormLayout(status);
-    for (const char *label : {"State", "Created", "Updated"})
-        addRow(statusRows, QString::fromLatin1(label));
+    m_statusRows = new QFormLayout(status);
+    for (const char *label : {"State", "Created", "Updated", "Last Run"})
+        addRow(m_statusRows, QString::fromLatin1(label));
     column->addWidget(status);
+
+    m_health = new InstanceHealthView(m_instanceID, m_context.instances, page);
+    column->addWidget(m_health);
     column->addStretch();
 
     auto *scroll = new QScrollArea(this);
@@ -214,36 +259,66 @@ QWidget *InstanceDetailView::buildLogArea()
     title->setFont(Typography::headline());
     header->row()->addWidget(title);
     header->row()->addStretch();
-    m_clearLogs = new QPushButton(QStringLiteral("Clear Logs"), header);
-    m_clearLogs->setAccessibleName(m_clearLogs->text());
-    m_clearLogs->setAutoDefault(false);
+    const auto addButton = [header](const QString &text) {
+        auto *button = new QPushButton(text, header);
+        button->setAccessibleName(text);
+        button->setAutoDefault(false);
+        header->row()->addWidget(button);
+        return button;
+    };
+    m_follow = addButton(QStringLiteral("Pause"));
+    m_follow->setToolTip(QStringLiteral("Pause following the newest entry, to read"));
+    m_saveLog = addButton(QStringLiteral("Save Log…"));
+    connect(m_saveLog, &QPushButton::clicked, this, &InstanceDetailView::saveLog);
+    m_clearLogs = addButton(QStringLiteral("Clear Logs"));
     connect(m_clearLogs, &QPushButton::clicked, this, [this] {
         if (m_record)
-            m_instanceManager->clearLogs(m_record->id);
+            m_context.instances->clearLogs(m_record->id);
     });
-    header->row()->addWidget(m_clearLogs);
     column->addWidget(header);
     column->addWidget(new Divider(area));
 
-    m_logs = new LogsView(m_instanceID, m_instanceManager, area);
+    m_logs = new LogsView(m_instanceID, m_context.instances, area);
     column->addWidget(m_logs, 1);
+    connect(m_follow, &QPushButton::clicked, this, [this] { m_logs->setFollowing(!m_logs->isFollowing()); });
+    connect(m_logs, &LogsView::followingChanged, this, [this](bool following) {
+        const QString text = following ? QStringLiteral("Pause") : QStringLiteral("Follow");
+        m_follow->setText(text);
+        m_follow->setAccessibleName(text);
+        m_follow->setToolTip(following ? QStringLiteral("Pause following the newest entry, to read")
+                                       : QStringLiteral("Follow the newest entry again"));
+    });
     return area;
 }
 
 void InstanceDetailView::refresh()
 {
-    m_record = m_instanceManager->instance(m_instanceID);
+    m_record = m_context.instances->instance(m_instanceID);
     if (!m_record) {
         m_stack->setCurrentIndex(0);
         return;
     }
     m_stack->setCurrentIndex(1);
     const HalvexInstance &record = *m_record;
+    const InstanceManager *manager = m_context.instances;
+    const RunState state = RunStateText::shownState(*manager, record);
     m_name->setText(record.name);
-    m_badge->setVisible(record.isRunning);
     m_url->setText(record.localURL());
 
-    const QString action = record.isRunning ? QStringLiteral("Stop") : QStringLiteral("Start");
+    m_badge->setVisible(state != RunState::Stopped);
+    const QColor color = RunStateText::color(state);
+    m_badge->setStyleSheet(
+        QStringLiteral("#runningBadge { background-color: rgba(%1, %2, %3, 10%); border-radius: 4px; }")
+            .arg(color.red())
+            .arg(color.green())
+            .arg(color.blue()));
+    m_badgeDot->setColor(color);
+    m_badgeText->setText(RunStateText::name(state));
+    SystemColors::setTextColor(m_badgeText, color);
+
+    const QString action = !record.isRunning                      ? QStringLiteral("Start")
+                           : manager->isStopOverdue(m_instanceID) ? QStringLiteral("Force Stop")
+                                                                  : QStringLiteral("Stop");
     m_startStop->setText(action);
     m_startStop->setAccessibleName(action);
     m_startStop->setTint(record.isRunning ? SystemColors::red() : SystemColors::green());
@@ -251,19 +326,48 @@ void InstanceDetailView::refresh()
     m_values.value(QStringLiteral("Name"))->setText(record.name);
     m_values.value(QStringLiteral("Port"))->setText(QString::number(record.port));
     m_values.value(QStringLiteral("Auth Token"))->setText(record.authToken);
-    m_values.value(QStringLiteral("Data Directory"))->setText(m_instanceManager->dataDirectoryPath(record));
-    m_values.value(QStringLiteral("State"))
-        ->setText(record.isRunning ? QStringLiteral("Running") : QStringLiteral("Stopped"));
+    m_values.value(QStringLiteral("Data Directory"))->setText(manager->dataDirectoryPath(record));
+    m_values.value(QStringLiteral("State"))->setText(RunStateText::name(state));
     m_values.value(QStringLiteral("Created"))->setText(shortDateTime(record.createdAt));
     m_values.value(QStringLiteral("Updated"))->setText(shortDateTime(record.updatedAt));
+    const auto lastRun = state == RunState::Stopped ? manager->lastRun(m_instanceID) : std::nullopt;
+    QLabel *lastRunValue = m_values.value(QStringLiteral("Last Run"));
+    lastRunValue->setText(lastRun ? RunStateText::lastRun(*lastRun) : QString());
+    m_statusRows->setRowVisible(lastRunValue, lastRun.has_value());
 }
 
 void InstanceDetailView::startOrStop()
 {
     if (!m_record)
         return;
-    if (m_record->isRunning)
-        m_instanceManager->stopInstance(*m_record);
+    if (!m_record->isRunning)
+        m_context.instances->startInstance(*m_record);
+    else if (m_context.instances->isStopOverdue(m_instanceID))
+        m_actions->confirmForceStop();
     else
-        m_instanceManager->startInstance(*m_record);
+        m_context.instances->stopInstance(*m_record);
+}
+
+void InstanceDetailView::saveLog()
+{
+    if (!m_record)
+        return;
+    // What the user sees when asking is what is saved, whatever arrives while they choose.
+    const QByteArray text = m_logs->text().toUtf8();
+    FileChooserRequest request;
+    request.mode = FileChooserRequest::Mode::SaveFile;
+    request.title = QStringLiteral("Save Log");
+    request.nameFilters = {QStringLiteral("Text files (*.txt)")};
+    request.suggestedName =
+        QStringLiteral("%1-log-%2.txt").arg(m_record->name, QDateTime::currentDateTime().toString(u"yyyy-MM-dd-HHmm"));
+    request.directory = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    m_context.fileChooser->choose(request, this, [this, text](const QString &path) {
+        if (path.isEmpty())
+            return;
+        // Owner-only, as the state files: a log shows the beginning of the token.
+        QString error;
+        if (!StateFile::writeAtomically(path, text, &error))
+            m_context.prompter->alert(this, QStringLiteral("Error"),
+                                      QStringLiteral("Could not save the log to %1: %2").arg(path, error));
+    });
 }

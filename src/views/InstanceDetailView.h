@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ViewContext.h"
 #include "core/HalvexInstance.h"
 
 #include <QHash>
@@ -9,7 +10,8 @@
 
 #include <optional>
 
-class InstanceManager;
+class InstanceActions;
+class InstanceHealthView;
 class LogsView;
 class ProminentButton;
 class QFormLayout;
@@ -17,9 +19,12 @@ class QLabel;
 class QPushButton;
 class QSplitter;
 class QStackedLayout;
+class QToolButton;
+class StatusDot;
 
-// The selected instance: its name, run state and address with Start or Stop, its configuration
-// and time stamps, and below a draggable divider its live log.
+// The selected instance: its name, run state and address with Start, Stop or Force Stop and its
+// quick actions, its configuration, time stamps, how its last server ended and, while it runs, its
+// health; below a draggable divider its live log, which can be searched (Ctrl+F), paused and saved.
 class InstanceDetailView final : public QWidget
 {
     Q_OBJECT
@@ -29,19 +34,30 @@ public:
     static constexpr int idealFormHeight = 300;
     static constexpr int minimumLogHeight = 150;
 
-    InstanceDetailView(const QUuid &instanceID, InstanceManager *instanceManager, QWidget *parent = nullptr);
+    InstanceDetailView(const QUuid &instanceID, ViewContext context, QWidget *parent = nullptr);
 
     QUuid instanceID() const { return m_instanceID; }
     // Shows another instance in the same pane: its fields and its log.
     void setInstanceID(const QUuid &instanceID);
     bool showsNotFound() const;
     ProminentButton *startStopButton() const { return m_startStop; }
+    QToolButton *actionsButton() const { return m_actionsButton; }
+    InstanceActions *actions() const { return m_actions; }
     QPushButton *clearLogsButton() const { return m_clearLogs; }
+    QPushButton *followButton() const { return m_follow; }
+    QPushButton *saveLogButton() const { return m_saveLog; }
+    // The badge beside the name: the run state in its colour, while there is a server.
     QWidget *runningBadge() const { return m_badge; }
+    QString badgeText() const;
     QSplitter *splitter() const { return m_splitter; }
     LogsView *logsView() const { return m_logs; }
-    // The value beside a row label of the form ("Name", "Port", "State", ...).
+    InstanceHealthView *healthView() const { return m_health; }
+    // The value beside a row label of the form ("Name", "Port", "State", "Last Run", ...).
     QString value(const QString &label) const;
+    bool isRowShown(const QString &label) const;
+
+    // Asks where to save the log as it is shown now, and writes it there.
+    void saveLog();
 
 private:
     QWidget *buildContent();
@@ -54,14 +70,22 @@ private:
     void startOrStop();
 
     QUuid m_instanceID;
-    InstanceManager *m_instanceManager;
+    ViewContext m_context;
     std::optional<HalvexInstance> m_record;
+    InstanceActions *m_actions;
     QStackedLayout *m_stack = nullptr;
     QLabel *m_name = nullptr;
     QWidget *m_badge = nullptr;
+    StatusDot *m_badgeDot = nullptr;
+    QLabel *m_badgeText = nullptr;
     QLabel *m_url = nullptr;
+    QToolButton *m_actionsButton = nullptr;
     ProminentButton *m_startStop = nullptr;
+    QFormLayout *m_statusRows = nullptr;
+    InstanceHealthView *m_health = nullptr;
     QSplitter *m_splitter = nullptr;
+    QPushButton *m_follow = nullptr;
+    QPushButton *m_saveLog = nullptr;
     QPushButton *m_clearLogs = nullptr;
     LogsView *m_logs = nullptr;
     QHash<QString, QLabel *> m_values;

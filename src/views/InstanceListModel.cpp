@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "InstanceListModel.h"
 
+#include "RunStateText.h"
 #include "instances/InstanceManager.h"
 
 InstanceListModel::InstanceListModel(InstanceManager *manager, QObject *parent)
@@ -39,6 +40,10 @@ QVariant InstanceListModel::data(const QModelIndex &index, int role) const
         return record->localURL();
     case RunningRole:
         return record->isRunning;
+    case RunStateRole:
+        return static_cast<int>(RunStateText::shownState(*m_manager, *record));
+    case Qt::AccessibleDescriptionRole:
+        return RunStateText::name(RunStateText::shownState(*m_manager, *record));
     default:
         return {};
     }

@@ -21,12 +21,14 @@ public:
         IdRole = Qt::UserRole + 1, // QUuid
         LocalUrlRole,              // QString
         RunningRole,               // bool
+        RunStateRole,              // InstanceManager::RunState as int
     };
 
     explicit InstanceListModel(InstanceManager *manager, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
-    // Qt::DisplayRole and Qt::AccessibleTextRole give the name.
+    // Qt::DisplayRole and Qt::AccessibleTextRole give the name, Qt::AccessibleDescriptionRole
+    // the run state.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
     // The first row with this id, or an invalid index.

@@ -2,6 +2,7 @@
 #include "InstanceRowDelegate.h"
 
 #include "InstanceListModel.h"
+#include "RunStateText.h"
 #include "Symbols.h"
 #include "SystemColors.h"
 #include "Typography.h"
@@ -17,6 +18,7 @@ InstanceRowDelegate::InstanceRowDelegate(QObject *parent)
     : QStyledItemDelegate(parent)
     , m_nameFont(Typography::headline())
     , m_urlFont(Typography::caption())
+    , m_stateFont(Typography::caption())
     , m_buttonSize(symbolSize + 6, symbolSize + 6)
 {}
 
@@ -39,7 +41,8 @@ QRect InstanceRowDelegate::buttonRect(const QRect &rowRect) const
     return button;
 }
 
-InstanceRowDelegate::Layout InstanceRowDelegate::layout(const QRect &rowRect, bool running) const
+InstanceRowDelegate::Layout InstanceRowDelegate::layout(const QRect &rowRect, bool running,
+                                                        const QString &stateText) const
 {
     Layout layout;
     layout.button = buttonRect(rowRect);
@@ -47,6 +50,12 @@ InstanceRowDelegate::Layout InstanceRowDelegate::layout(const QRect &rowRect, bo
     if (running) {
         layout.dot = QRect(textEnd - dotSize, rowRect.center().y() - dotSize / 2, dotSize, dotSize);
         textEnd = layout.dot.left() - itemSpacing;
+    }
+    if (!stateText.isEmpty()) {
+        const QFontMetrics metrics(m_stateFont);
+        const int width = metrics.horizontalAdvance(stateText);
+        layout.state = QRect(textEnd - width, rowRect.center().y() - metrics.height() / 2, width, metrics.height());
+        textEnd = layout.state.left() - itemSpacing;
     }
     const int left = rowRect.left() + horizontalInset;
     const int width = qMax(0, textEnd - left);
@@ -82,7 +91,10 @@ void InstanceRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
 
     const bool running = index.data(InstanceListModel::RunningRole).toBool();
-    const Layout row = layout(option.rect, running);
+    const auto state = static_cast<InstanceManager::RunState>(index.data(InstanceListModel::RunStateRole).toInt());
+    // A settled state is told by the dot alone; one under way in words too.
+    const bool changing = state == InstanceManager::RunState::Starting || state == InstanceManager::RunState::Stopping;
+    const Layout row = layout(option.rect, running, changing ? RunStateText::name(state) : QString());
     const bool selected = option.state & QStyle::State_Selected;
     const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
                                        : (option.state & QStyle::State_Active) ? QPalette::Active
@@ -97,10 +109,14 @@ void InstanceRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     painter->drawText(row.url, Qt::AlignLeft | Qt::AlignVCenter,
                       QFontMetrics(m_urlFont).elidedText(index.data(InstanceListModel::LocalUrlRole).toString(),
                                                          Qt::ElideRight, row.url.width()));
+    if (changing) {
+        painter->setFont(m_stateFont);
+        painter->drawText(row.state, Qt::AlignRight | Qt::AlignVCenter, RunStateText::name(state));
+    }
     if (running) {
         painter->setRenderHint(QPainter::Antialiasing);
         painter->setPen(Qt::NoPen);
-        painter->setBrush(SystemColors::green());
+        painter->setBrush(RunStateText::color(state));
         painter->drawEllipse(QRectF(row.dot));
     }
     if (index != m_liveButtonRow) {

@@ -8,8 +8,9 @@
 
 // Draws one sidebar row of an InstanceListModel: the name in the headline font over the local
 // address in the caption font and the secondary colour, both cut short with "…" when the sidebar
-// is narrow; then, only while the instance runs, a green dot; then the start/stop button, a green
-// "play.circle.fill" or a red "stop.circle.fill", which keeps its place at any width. The row is
+// is narrow; then, only while the instance has a server, a dot, green while it runs and orange
+// with "Starting…" or "Stopping…" beside it while it starts or stops; then the start/stop button,
+// a green "play.circle.fill" or a red "stop.circle.fill", which keeps its place at any width. The row is
 // painted, not built from widgets, so a list of any length costs what its visible rows cost; the
 // delegate hit-tests the button itself and reports a click on it.
 class InstanceRowDelegate final : public QStyledItemDelegate
@@ -53,14 +54,17 @@ private:
     {
         QRect name;
         QRect url;
+        QRect state;
         QRect dot;
         QRect button;
     };
-    Layout layout(const QRect &rowRect, bool running) const;
+    // stateText: the words beside the dot, if any.
+    Layout layout(const QRect &rowRect, bool running, const QString &stateText) const;
     QPixmap symbol(bool running, qreal devicePixelRatio) const;
 
     QFont m_nameFont;
     QFont m_urlFont;
+    QFont m_stateFont;
     QSize m_buttonSize;
     QPersistentModelIndex m_liveButtonRow;
     QPersistentModelIndex m_pressedButtonRow;

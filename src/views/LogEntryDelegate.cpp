@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "LogEntryDelegate.h"
 
+#include "LogSearch.h"
+#include "SystemColors.h"
 #include "TextColumns.h"
 #include "Typography.h"
 
@@ -19,6 +21,11 @@ LogEntryDelegate::LogEntryDelegate(QObject *parent)
     m_characterWidth = std::max<qreal>(1, metrics.horizontalAdvance(u'M'));
     m_lineHeight = std::max<qreal>(1, metrics.lineSpacing());
     m_ascent = metrics.ascent();
+}
+
+void LogEntryDelegate::setSearch(const LogSearch *search)
+{
+    m_search = search;
 }
 
 int LogEntryDelegate::textWidth(const QStyleOptionViewItem &option) const
@@ -81,10 +88,12 @@ void LogEntryDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         clip &= painter->clipBoundingRect();
     const TextColumns layout(columns(textRect.width()));
 
+    const Marks marks = this->marks(index);
     painter->save();
     painter->setFont(m_font);
     const bool selected = option.state & QStyle::State_Selected;
-    painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    const QPen pen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    painter->setPen(pen);
     qreal top = textRect.top();
     for (const QStringView line : QStringView(text).tokenize(u'\n')) {
         if (top >= clip.bottom())
@@ -94,13 +103,77 @@ void LogEntryDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
             top += height;
             continue;
         }
-        for (const QString &row : layout.rows(line)) {
+        const qsizetype lineOffset = line.data() - text.data();
+        const bool marked = std::any_of(marks.starts.cbegin(), marks.starts.cend(), [&](qsizetype start) {
+            return start < lineOffset + line.size() && start + marks.length > lineOffset;
+        });
+        const QList<qsizetype> rowStarts = marked ? layout.rowStarts(line) : QList<qsizetype>();
+        const QStringList rows = layout.rows(line);
+        for (qsizetype row = 0; row < rows.size(); ++row) {
             if (top >= clip.bottom())
                 break;
-            if (top + m_lineHeight > clip.top())
-                painter->drawText(QPointF(textRect.left(), top + m_ascent), row);
+            if (top + m_lineHeight > clip.top()) {
+                if (marked) {
+                    mark(painter, marks, layout, line, lineOffset, rowStarts.at(row),
+                         row + 1 < rowStarts.size() ? rowStarts.at(row + 1) : line.size(),
+                         QPointF(textRect.left(), top));
+                    painter->setPen(pen);
+                }
+                painter->drawText(QPointF(textRect.left(), top + m_ascent), rows.at(row));
+            }
             top += m_lineHeight;
         }
     }
     painter->restore();
+}
+
+LogEntryDelegate::Marks LogEntryDelegate::marks(const QModelIndex &index) const
+{
+    Marks marks;
+    if (!m_search || m_search->text().isEmpty())
+        return marks;
+    marks.starts = m_search->startsIn(index.row());
+    marks.length = m_search->text().size();
+    if (const auto current = m_search->current(); current && current->row == index.row())
+        marks.current = current->start;
+    return marks;
+}
+
+void LogEntryDelegate::mark(QPainter *painter, const Marks &marks, const TextColumns &layout, QStringView line,
+                            qsizetype lineOffset, qsizetype rowStart, qsizetype rowEnd, const QPointF &origin) const
+{
+    // Every match faintly, the current one in full.
+    QColor found = SystemColors::orange();
+    found.setAlphaF(0.25F);
+    const QColor current = SystemColors::orange();
+    painter->setPen(Qt::NoPen);
+    for (const qsizetype start : marks.starts) {
+        // The match in the line's own positions, cut to the row.
+        const qsizetype from = std::max(start - lineOffset, rowStart);
+        const qsizetype to = std::min(start + marks.length - lineOffset, rowEnd);
+        if (from >= to)
+            continue;
+        const qreal left = layout.cells(line.sliced(rowStart, from - rowStart)) * m_characterWidth;
+        const qreal right = layout.cells(line.sliced(rowStart, to - rowStart)) * m_characterWidth;
+        painter->setBrush(start == marks.current ? current : found);
+        painter->drawRect(QRectF(origin.x() + left, origin.y(), right - left, m_lineHeight));
+    }
+}
+
+int LogEntryDelegate::rowTop(const QString &text, int viewportWidth, qsizetype offset) const
+{
+    const TextColumns layout(columns(qMax(1, viewportWidth - 2 * horizontalInset)));
+    qreal top = 0;
+    for (const QStringView line : QStringView(text).tokenize(u'\n')) {
+        const qsizetype lineOffset = line.data() - text.data();
+        if (offset <= lineOffset + line.size()) {
+            const QList<qsizetype> starts = layout.rowStarts(line);
+            const auto row =
+                std::upper_bound(starts.cbegin(), starts.cend(), offset - lineOffset) - starts.cbegin() - 1;
+            top += static_cast<qreal>(std::max<qsizetype>(row, 0)) * m_lineHeight;
+            break;
+        }
+        top += static_cast<qreal>(layout.lineRowCount(line)) * m_lineHeight;
+    }
+    return static_cast<int>(top);
 }

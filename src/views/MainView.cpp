@@ -3,6 +3,7 @@
 
 #include "AddEditInstanceView.h"
 #include "EmptyStateView.h"
+#include "InstanceActions.h"
 #include "InstanceDetailView.h"
 #include "InstanceListModel.h"
 #include "InstanceListView.h"
@@ -227,7 +228,7 @@ void MainView::updateDetail()
 {
     if (m_selectedID) {
         if (!m_detailView) {
-            m_detailView = new InstanceDetailView(*m_selectedID, m_context.instances, m_detailHolder);
+            m_detailView = new InstanceDetailView(*m_selectedID, m_context, m_detailHolder);
             m_detailHolder->layout()->addWidget(m_detailView);
             rememberDivider(m_detailView->splitter(), QStringLiteral("log"));
         } else {
@@ -293,6 +294,14 @@ void MainView::stopAll()
 QMenu *MainView::contextMenu(const QUuid &id)
 {
     auto *menu = new QMenu(this);
+    // Questions go over the window: the menu is gone once one of its entries is chosen.
+    auto *actions = new InstanceActions(id, m_context, this, menu);
+    if (m_context.instances->isStopOverdue(id)) {
+        menu->addAction(actions->forceStop());
+        menu->addSeparator();
+    }
+    actions->addQuickActions(menu);
+    menu->addSeparator();
     menu->addAction(QStringLiteral("Edit"), this, [this, id] { editInstance(id); });
     menu->addSeparator();
     Symbols::markDestructive(menu->addAction(QStringLiteral("Delete"), this, [this, id] { deleteInstance(id); }));

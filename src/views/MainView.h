@@ -46,7 +46,8 @@ public:
     QWidget *detailContent() const;
     InstanceDetailView *detailView() const { return m_detailView; }
     EmptyStateView *emptyState() const { return m_emptyState; }
-    // The context menu of a row: "Edit" and "Delete".
+    // The context menu of a row: "Force Stop…" while a stop is overdue, the quick actions (copy
+    // the addresses or the token, open the browser or the data folder), "Edit" and "Delete".
     QMenu *contextMenu(const QUuid &id);
 
     SettingsView *settingsSheet() const;

@@ -10,6 +10,14 @@ StatusDot::StatusDot(const QColor &color, QWidget *parent)
     setFixedSize(8, 8);
 }
 
+void StatusDot::setColor(const QColor &color)
+{
+    if (color == m_color)
+        return;
+    m_color = color;
+    update();
+}
+
 void StatusDot::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event);

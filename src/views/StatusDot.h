@@ -4,7 +4,8 @@
 #include <QColor>
 #include <QWidget>
 
-// A filled circle of 8 by 8 points that marks a running instance.
+// A filled circle of 8 by 8 points that marks a running instance (or, in another colour, one that
+// is starting or stopping).
 class StatusDot final : public QWidget
 {
     Q_OBJECT
@@ -13,6 +14,7 @@ public:
     explicit StatusDot(const QColor &color, QWidget *parent = nullptr);
 
     QColor color() const { return m_color; }
+    void setColor(const QColor &color);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -83,6 +83,13 @@ int cellWidth(char32_t character)
     return range != std::begin(wideRanges) && character <= std::prev(range)->last ? 2 : 1;
 }
 
+char32_t firstCharacter(QStringView grapheme)
+{
+    return grapheme.front().isHighSurrogate() && grapheme.size() > 1
+               ? QChar::surrogateToUcs4(grapheme.at(0), grapheme.at(1))
+               : grapheme.front().unicode();
+}
+
 } // namespace
 
 TextColumns::TextColumns(int columns)
@@ -117,14 +124,51 @@ QStringList TextColumns::rows(QStringView line) const
     return rows;
 }
 
-qsizetype TextColumns::layOut(QStringView line, QStringList *rows) const
+QList<qsizetype> TextColumns::rowStarts(QStringView line) const
+{
+    QList<qsizetype> starts{0};
+    if (isPlain(line)) {
+        for (qsizetype start = m_columns; start < line.size(); start += m_columns)
+            starts.append(start);
+        return starts;
+    }
+    layOut(line, nullptr, &starts);
+    return starts;
+}
+
+int TextColumns::cells(QStringView text) const
+{
+    if (isPlain(text))
+        return static_cast<int>(text.size());
+    int cells = 0;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    for (qsizetype start = 0; start < text.size();) {
+        const qsizetype end = graphemes.toNextBoundary();
+        cells += width(text.sliced(start, end - start), cells);
+        start = end;
+    }
+    return cells;
+}
+
+int TextColumns::width(QStringView grapheme, int cells) const
+{
+    const char32_t first = firstCharacter(grapheme);
+    if (first == u'\t')
+        return std::min(tabWidth - cells % tabWidth, m_columns - cells);
+    const int width = cellWidth(first);
+    return width == 1 && grapheme.contains(QChar(emojiPresentation)) ? 2 : width;
+}
+
+qsizetype TextColumns::layOut(QStringView line, QStringList *rows, QList<qsizetype> *starts) const
 {
     qsizetype count = 1;
     int cells = 0;
     QString row;
-    const auto breakRow = [&] {
+    const auto breakRow = [&](qsizetype at) {
         if (rows)
             rows->append(std::exchange(row, QString()));
+        if (starts)
+            starts->append(at);
         ++count;
         cells = 0;
     };
@@ -135,27 +179,23 @@ qsizetype TextColumns::layOut(QStringView line, QStringList *rows) const
     while (start < line.size()) {
         const qsizetype end = ascii ? start + 1 : graphemes.toNextBoundary();
         const QStringView grapheme = line.sliced(start, end - start);
-        start = end;
-        const char32_t first = grapheme.front().isHighSurrogate() && grapheme.size() > 1
-                                   ? QChar::surrogateToUcs4(grapheme.at(0), grapheme.at(1))
-                                   : grapheme.front().unicode();
-        if (first == u'\t') {
+        if (grapheme.front() == u'\t') {
             if (cells >= m_columns)
-                breakRow();
-            const int width = std::min(tabWidth - cells % tabWidth, m_columns - cells);
+                breakRow(start);
+            const int tab = width(grapheme, cells);
             if (rows)
-                row.append(QString(width, u' '));
-            cells += width;
+                row.append(QString(tab, u' '));
+            cells += tab;
+            start = end;
             continue;
         }
-        int width = cellWidth(first);
-        if (width == 1 && grapheme.contains(QChar(emojiPresentation)))
-            width = 2;
-        if (cells + width > m_columns && cells > 0)
-            breakRow();
-        if (rows && QChar::category(first) != QChar::Other_Control)
+        const int cellsTaken = width(grapheme, cells);
+        if (cells + cellsTaken > m_columns && cells > 0)
+            breakRow(start);
+        if (rows && QChar::category(firstCharacter(grapheme)) != QChar::Other_Control)
             row.append(grapheme);
-        cells += width;
+        cells += cellsTaken;
+        start = end;
     }
     if (rows)
         rows->append(row);

@@ -23,9 +23,17 @@ public:
     qsizetype lineRowCount(QStringView line) const;
     // The rows of one line as they are drawn: tabs expanded to spaces, control characters left out.
     QStringList rows(QStringView line) const;
+    // Where each row of the line begins in it, the first at 0: a part of the line that was found
+    // (a search match) is drawn on the rows it falls on.
+    QList<qsizetype> rowStarts(QStringView line) const;
+    // The cells that text takes at the start of a row, tabs reaching stops counted from there: how
+    // far into its row a part of the line begins.
+    int cells(QStringView text) const;
 
 private:
-    qsizetype layOut(QStringView line, QStringList *rows) const;
+    qsizetype layOut(QStringView line, QStringList *rows, QList<qsizetype> *starts = nullptr) const;
+    // Cells the grapheme takes at cell position cells of its row.
+    int width(QStringView grapheme, int cells) const;
 
     int m_columns;
 };

@@ -9,6 +9,7 @@ class InstanceManager;
 class LoginAutostart;
 class Preferences;
 class Prompter;
+class UrlOpener;
 
 // What the windows are built on: the managers they read and call, and the seams through which
 // they ask the user. The application hands in the shared objects; tests their own.
@@ -23,4 +24,5 @@ struct ViewContext
     Preferences *preferences = nullptr;
     // Absent where the application cannot be started at login.
     LoginAutostart *loginAutostart = nullptr;
+    UrlOpener *urlOpener = nullptr;
 };

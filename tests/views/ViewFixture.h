@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "RecordingUrlOpener.h"
 #include "ScriptedPrompter.h"
 #include "support/ScriptedFileChooser.h"
 
@@ -69,6 +70,7 @@ public:
         context.fileChooser = &chooser;
         context.prompter = &prompter;
         context.preferences = &preferences;
+        context.urlOpener = &urlOpener;
         return context;
     }
 
@@ -105,6 +107,7 @@ public:
     AppPaths m_paths;
     ScriptedFileChooser chooser;
     ScriptedPrompter prompter;
+    RecordingUrlOpener urlOpener;
     Preferences preferences{m_dir.filePath(QStringLiteral("config"))};
     std::unique_ptr<AppSettings> settings;
     std::unique_ptr<InstanceManager> instances;

@@ -2,20 +2,25 @@
 #include "ViewFixture.h"
 
 #include "views/LogEntryDelegate.h"
+#include "views/LogFindBar.h"
 #include "views/LogListModel.h"
+#include "views/LogSearch.h"
 #include "views/LogsView.h"
 #include "views/TextColumns.h"
 #include "views/Typography.h"
 
 #include <QAbstractItemModelTester>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QListView>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 
 class TestLogsView : public QObject
 {
@@ -41,6 +46,12 @@ private:
         return view;
     }
     static QScrollBar *scrollBar(const LogsView &view) { return view.list()->verticalScrollBar(); }
+    static bool inView(const LogsView &view, int row)
+    {
+        return view.list()->viewport()->rect().intersects(view.list()->visualRect(view.model()->index(row)));
+    }
+    // The entry at the top edge of the view.
+    static QString topEntry(const LogsView &view) { return view.list()->indexAt(QPoint(0, 0)).data().toString(); }
 
 private slots:
     void init()
@@ -244,6 +255,143 @@ private slots:
         view->list()->setFocus();
         QTest::keySequence(view->list(), QKeySequence::Copy);
         QCOMPARE(QGuiApplication::clipboard()->text(), log().at(1) + u'\n' + log().at(3));
+    }
+
+    void search_countsMatchesIgnoringCaseUnlessAsked_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("matchCase");
+        QTest::addColumn<QString>("count");
+        QTest::newRow("case ignored") << "error" << false << "1 of 4";
+        QTest::newRow("case matched") << "error" << true << "1 of 2";
+        QTest::newRow("several in one entry") << "ERROR" << true << "1 of 1";
+        QTest::newRow("none") << "warning" << false << "No matches";
+    }
+
+    void search_countsMatchesIgnoringCaseUnlessAsked()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, matchCase);
+        QFETCH(QString, count);
+        for (const char *entry : {"Error one", "nothing here", "error two, ERROR too", "multi\nline error"})
+            m_fixture->instances->addLog(m_id, QString::fromUtf8(entry));
+        auto view = shownView();
+        QVERIFY(view);
+        view->showFindBar();
+        LogFindBar *bar = view->findBar();
+        bar->matchCase()->setChecked(matchCase);
+        QTest::keyClicks(bar->field(), text);
+        QCOMPARE(bar->countText(), count);
+        for (int row = 0; row < view->model()->rowCount(); ++row) {
+            const QString entry = view->model()->entries().at(row);
+            for (const qsizetype start : view->search()->startsIn(row))
+                QCOMPARE(
+                    entry.mid(start, text.size()).compare(text, matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive),
+                    0);
+        }
+    }
+
+    void search_stepsThroughMatchesAndShowsEach()
+    {
+        for (int row = 0; row < 300; ++row)
+            m_fixture->instances->addLog(m_id, row == 10 || row == 150 || row == 290
+                                                   ? QStringLiteral("entry %1 with a needle").arg(row)
+                                                   : QStringLiteral("entry %1").arg(row));
+        // Matches far down an entry of many rows are shown too, not the entry's first row.
+        m_fixture->instances->addLog(m_id,
+                                     QStringLiteral("long\n").repeated(200) + QStringLiteral("needle at the end"));
+        addEntries(100);
+        auto view = shownView();
+        QVERIFY(view);
+        view->showFindBar();
+        LogFindBar *bar = view->findBar();
+        QTest::keyClicks(bar->field(), QStringLiteral("needle"));
+        QCOMPARE(bar->countText(), QStringLiteral("1 of 4"));
+        const auto currentRow = [&view] { return view->search()->current()->row; };
+        QVERIFY(inView(*view, currentRow()));
+
+        QTest::keyClick(bar->field(), Qt::Key_Return);
+        QCOMPARE(bar->countText(), QStringLiteral("2 of 4"));
+        QVERIFY(inView(*view, currentRow()));
+        QTest::keyClick(bar->field(), Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClick(bar->field(), Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(bar->countText(), QStringLiteral("4 of 4"));
+        const QModelIndex longEntry = view->model()->index(currentRow());
+        const QRect entryRect = view->list()->visualRect(longEntry);
+        QVERIFY(entryRect.top() < 0); // its first row is far above
+        QVERIFY(entryRect.bottom() > 0);
+        QTest::mouseClick(bar->nextButton(), Qt::LeftButton);
+        QCOMPARE(bar->countText(), QStringLiteral("1 of 4"));
+        QVERIFY(!view->isFollowing());
+
+        // Entries that arrive are searched too.
+        m_fixture->instances->addLog(m_id, QStringLiteral("another NEEDLE"));
+        QTRY_COMPARE(bar->countText(), QStringLiteral("1 of 5"));
+    }
+
+    void search_followsEntriesThatLeaveTheLog()
+    {
+        LogListModel model;
+        LogSearch search(&model);
+        model.setEntries(
+            {QStringLiteral("a hit"), QStringLiteral("miss"), QStringLiteral("hit, hit"), QStringLiteral("miss")});
+        search.find(QStringLiteral("hit"), Qt::CaseInsensitive);
+        QCOMPARE(search.count(), 3);
+        search.next();
+        QCOMPARE(search.current(), (LogSearch::Match{2, 0}));
+
+        // The oldest two leave a full log as two new ones arrive.
+        model.append({QStringLiteral("new"), QStringLiteral("new hit")}, 2);
+        QCOMPARE(search.count(), 3);
+        QCOMPARE(search.current(), (LogSearch::Match{0, 0}));
+        QCOMPARE(search.startsIn(0), (QList<qsizetype>{0, 5}));
+        QCOMPARE(search.startsIn(3), (QList<qsizetype>{4}));
+
+        // The current match goes with its entry: the next one stands in.
+        model.append({}, 1);
+        QCOMPARE(search.count(), 1);
+        QCOMPARE(search.current(), (LogSearch::Match{2, 4}));
+        model.clear();
+        QCOMPARE(search.count(), 0);
+        QVERIFY(!search.current());
+    }
+
+    void pause_keepsTheViewUntilFollowOrTheBottom()
+    {
+        addEntries(200);
+        auto view = shownView();
+        QVERIFY(view);
+        QSignalSpy following(view.get(), &LogsView::followingChanged);
+        view->setFollowing(false);
+        QCOMPARE(following.count(), 1);
+        const int reading = scrollBar(*view)->value();
+        m_fixture->instances->addLog(m_id, QStringLiteral("while paused"));
+        QTRY_COMPARE(view->model()->rowCount(), 201);
+        QCOMPARE(scrollBar(*view)->value(), reading);
+        QVERIFY(!view->isFollowing());
+
+        view->setFollowing(true);
+        QVERIFY(view->isFollowing());
+        QVERIFY(inView(*view, 200));
+        view->setFollowing(false);
+        scrollBar(*view)->triggerAction(QAbstractSlider::SliderPageStepSub);
+        scrollBar(*view)->triggerAction(QAbstractSlider::SliderToMaximum);
+        QVERIFY(view->isFollowing());
+    }
+
+    void pausedFullLog_keepsTheReadersPlace()
+    {
+        addEntries(1000);
+        auto view = shownView();
+        QVERIFY(view);
+        scrollBar(*view)->setValue(scrollBar(*view)->maximum() / 2);
+        QVERIFY(!view->isFollowing());
+        const QString reading = topEntry(*view);
+        const int offset = view->list()->visualRect(view->list()->indexAt(QPoint(0, 0))).top();
+        addEntries(25, QStringLiteral("new %1"));
+        QTRY_VERIFY(view->model()->entries().constLast().endsWith(QStringLiteral("new 24")));
+        QCOMPARE(topEntry(*view), reading);
+        QCOMPARE(view->list()->visualRect(view->list()->indexAt(QPoint(0, 0))).top(), offset);
     }
 
     void floodingServer_keepsTheEventLoopResponsive()

@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
@@ -56,6 +57,22 @@ private:
         return QTest::qWaitFor([&reached] { return reached; });
     }
     static QModelIndex row(const MainView &view, int row) { return view.instanceList()->model()->index(row, 0); }
+    static QAction *menuAction(const QMenu &menu, const QString &text)
+    {
+        const QList<QAction *> actions = menu.actions();
+        const auto found = std::find_if(actions.cbegin(), actions.cend(),
+                                        [&text](const QAction *action) { return action->text() == text; });
+        return found == actions.cend() ? nullptr : *found;
+    }
+    static QStringList entries(const QMenu &menu)
+    {
+        QStringList entries;
+        for (const QAction *action : menu.actions()) {
+            if (action->isVisible())
+                entries.append(action->isSeparator() ? QStringLiteral("—") : action->text());
+        }
+        return entries;
+    }
     static QString labelText(QWidget *widget)
     {
         auto *label = qobject_cast<QLabel *>(widget);
@@ -312,14 +329,15 @@ private slots:
         QCOMPARE(view.detailView()->value(QStringLiteral("State")), QStringLiteral("Running"));
     }
 
-    void contextMenu_editOpensTheFilledForm()
+    void contextMenu_quickActionsAboveEditAndDelete()
     {
         m_fixture = std::make_unique<ViewFixture>();
         m_fixture->add(QStringLiteral("billing"), 18081);
-        const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"), 18080);
+        const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"), 18080, QStringLiteral("orders-token"));
         auto shown = shownView();
         QVERIFY(shown);
         MainView &view = *shown;
+        view.selectInstance(m_fixture->instances->instances().first().id);
         QWidget *viewport = view.instanceList()->viewport();
         const QPoint onRow = view.instanceList()->visualRect(row(view, 1)).center();
         QContextMenuEvent request(QContextMenuEvent::Mouse, onRow, viewport->mapToGlobal(onRow));
@@ -327,20 +345,44 @@ private slots:
         auto *menu = view.findChild<QMenu *>();
         QVERIFY(menu);
         QTRY_VERIFY(menu->isVisible());
-        const QList<QAction *> actions = menu->actions();
-        QCOMPARE(actions.size(), 3);
-        QCOMPARE(actions.at(0)->text(), QStringLiteral("Edit"));
-        QVERIFY(actions.at(1)->isSeparator());
-        QCOMPARE(actions.at(2)->text(), QStringLiteral("Delete"));
-        QVERIFY(!actions.at(2)->icon().isNull());
+        QCOMPARE(entries(*menu), (QStringList{"Copy Address", "Copy Localhost Address", "Copy Token", "—",
+                                              "Open in Browser", "Open Data Folder", "—", "Edit", "—", "Delete"}));
+        // The row's instance, not the selected one.
+        menuAction(*menu, QStringLiteral("Copy Token"))->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("orders-token"));
+        // The destructive entry carries its mark.
+        QVERIFY(!menuAction(*menu, QStringLiteral("Delete"))->icon().isNull());
 
-        actions.at(0)->trigger();
+        menuAction(*menu, QStringLiteral("Edit"))->trigger();
         menu->close();
         QVERIFY(view.instanceForm());
         QCOMPARE(view.instanceForm()->instance(), std::optional<HalvexInstance>(orders));
         QTest::mouseClick(view.instanceForm()->cancelButton(), Qt::LeftButton);
         QTRY_VERIFY(!view.instanceForm());
         QCOMPARE(m_fixture->instances->instances().last(), orders);
+    }
+
+    void contextMenu_offersForceStopOnceTheStopIsOverdue()
+    {
+        m_fixture = std::make_unique<ViewFixture>();
+        m_fixture->instances->setStopDeadline(std::chrono::milliseconds(150));
+        m_fixture->settings->setBinaryPath(QUrl::fromLocalFile(QStringLiteral(TEST_PROGRAMS_DIR "/ignore_term")));
+        const HalvexInstance record = m_fixture->add(QStringLiteral("stubborn"), ViewFixture::freePort());
+        MainView view(m_fixture->context());
+        m_fixture->instances->startInstance(record);
+        m_fixture->instances->stopInstance(*m_fixture->instances->instance(record.id));
+        QVERIFY(!menuAction(*std::unique_ptr<QMenu>(view.contextMenu(record.id)), QStringLiteral("Force Stop…")));
+        QTRY_VERIFY(m_fixture->instances->isStopOverdue(record.id));
+
+        std::unique_ptr<QMenu> menu(view.contextMenu(record.id));
+        QCOMPARE(entries(*menu).mid(0, 2), (QStringList{"Force Stop…", "—"}));
+        m_fixture->prompter.answer(true);
+        menuAction(*menu, QStringLiteral("Force Stop…"))->trigger();
+        // The answer comes after the menu has gone, as it does once an entry is chosen.
+        menu.reset();
+        QCOMPARE(m_fixture->prompter.questions().size(), 1);
+        QCOMPARE(m_fixture->prompter.questions().first().title, QStringLiteral("Force Stop"));
+        QTRY_COMPARE(m_fixture->instances->runState(record.id), InstanceManager::RunState::Stopped);
     }
 
     void delete_asksNamingTheDataDirectory_data()
@@ -362,7 +404,7 @@ private slots:
 
         m_fixture->prompter.answer(confirmed);
         std::unique_ptr<QMenu> menu(view.contextMenu(orders.id));
-        menu->actions().at(2)->trigger();
+        menuAction(*menu, QStringLiteral("Delete"))->trigger();
         QCOMPARE(m_fixture->prompter.questions().size(), 1);
         QVERIFY(m_fixture->prompter.questions().first().message.contains(directory));
         QCOMPARE(m_fixture->prompter.questions().first().action, QStringLiteral("Delete"));

@@ -1,0 +1,10 @@
+// SPDX-License-Identifier: MIT
+#include "DesktopUrlOpener.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+bool DesktopUrlOpener::open(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
+}
