@@ -43,7 +43,6 @@ QString stateName(InstanceManager::RunState state)
 TrayMenu::TrayMenu(InstanceManager *instances, QWidget *parent)
     : QMenu(parent)
     , m_instances(instances)
-    , m_startQueue(instances)
     , m_running(dot(SystemColors::green()))
     , m_changing(dot(SystemColors::orange()))
     , m_stopped(dot(palette().color(QPalette::PlaceholderText)))
@@ -60,8 +59,8 @@ TrayMenu::TrayMenu(InstanceManager *instances, QWidget *parent)
     m_noInstances->setEnabled(false);
     m_more = addAction(QString(), this, &TrayMenu::showWindowRequested);
     addSeparator();
-    m_startAll = addAction(QStringLiteral("Start All"), &m_startQueue, &StartQueue::startAllStopped);
-    m_stopAll = addAction(QStringLiteral("Stop All"), this, &TrayMenu::stopAll);
+    m_startAll = addAction(QStringLiteral("Start All"), instances, &InstanceManager::startAllInstances);
+    m_stopAll = addAction(QStringLiteral("Stop All"), instances, &InstanceManager::stopAllInstances);
     addSeparator();
     addAction(QStringLiteral("Show Halvex Kelvane"), this, &TrayMenu::showWindowRequested);
     addAction(QStringLiteral("About Halvex Kelvane"), this, &TrayMenu::aboutRequested);
@@ -135,11 +134,4 @@ void TrayMenu::startOrStop(const Entry &entry)
         m_instances->startInstance(*instance);
     else
         m_instances->stopInstance(*instance);
-}
-
-void TrayMenu::stopAll()
-{
-    // Also those that Start All has not reached yet.
-    m_startQueue.clear();
-    m_instances->stopAllInstances();
 }

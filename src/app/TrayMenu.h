@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "StartQueue.h"
 #include "instances/InstanceManager.h"
 
 #include <QIcon>
@@ -42,10 +41,8 @@ private:
         bool offersStart = false;
     };
     void startOrStop(const Entry &entry);
-    void stopAll();
 
     InstanceManager *m_instances;
-    StartQueue m_startQueue;
     QList<Entry> m_entries;
     QAction *m_noInstances;
     QAction *m_more;

@@ -8,6 +8,7 @@
 #include "instances/LocalHostNames.h"
 #include "instances/ServerOutput.h"
 #include "instances/ServerSupervisor.h"
+#include "instances/StartQueue.h"
 #include "platform/PortHolder.h"
 #include "platform/PortProbe.h"
 #include "platform/Quarantine.h"
@@ -38,6 +39,7 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
     , m_outputDirectory(QFileInfo(registryFile).absolutePath() + QStringLiteral("/output"))
     , m_runRecords(QFileInfo(registryFile).absolutePath() + QStringLiteral("/run"))
     , m_output(new ServerOutput(this))
+    , m_startQueue(new StartQueue(this, this))
 {
     m_registry->removeStaleTemporaries();
     m_directoryTimer.setSingleShot(true);
@@ -468,6 +470,7 @@ void InstanceManager::forceStopInstance(const QUuid &id)
 
 void InstanceManager::stopAllInstances()
 {
+    m_startQueue->clear();
     // In list order. The server of a deleted instance was asked to stop by the delete.
     const QList<HalvexInstance> snapshot = m_instances;
     for (const HalvexInstance &instance : snapshot)
@@ -623,9 +626,20 @@ void InstanceManager::setStartsAtLaunch(const QUuid &id, bool start)
 
 void InstanceManager::startMarkedInstances()
 {
-    const QList<HalvexInstance> snapshot = m_instances;
-    for (const HalvexInstance &instance : snapshot) {
+    QList<QUuid> marked;
+    for (const HalvexInstance &instance : std::as_const(m_instances)) {
         if (m_autostart.contains(instance.id) && !hasProcess(instance.id))
-            startInstance(instance);
+            marked.append(instance.id);
     }
+    m_startQueue->start(marked);
+}
+
+void InstanceManager::startAllInstances()
+{
+    QList<QUuid> stopped;
+    for (const HalvexInstance &instance : std::as_const(m_instances)) {
+        if (!hasProcess(instance.id))
+            stopped.append(instance.id);
+    }
+    m_startQueue->start(stopped);
 }

@@ -24,6 +24,7 @@ class AppSettings;
 class LocalHostNames;
 class ServerOutput;
 class ServerSupervisor;
+class StartQueue;
 class StateFile;
 
 // The registry of instances and everything done to them: the list and its file, the logs, the
@@ -98,6 +99,8 @@ public:
     // Starts the instances marked to start with the application, in list order, except those whose
     // server is already managed (one found still running from an earlier session).
     void startMarkedInstances();
+    // Starts every stopped instance, in list order, one per turn of the event loop.
+    void startAllInstances();
 
     // Checks the configured executable, logging what it finds, and starts it as a child process
     // with the instance's settings in its environment. Outcomes are reported in the log.
@@ -109,7 +112,8 @@ public:
     void forceStopInstance(const QUuid &id);
     // How long a stop may take before Force Stop is offered; 10 seconds unless changed.
     void setStopDeadline(std::chrono::milliseconds deadline) { m_stopDeadline = deadline; }
-    // Stops every running instance without waiting; used when the application quits.
+    // Stops every running instance without waiting, and drops the starts still waiting their turn;
+    // used by Stop All and when the application quits.
     void stopAllInstances();
     void markInstanceRunning(const QUuid &id);
     void markInstanceNotRunning(const QUuid &id);
@@ -187,6 +191,7 @@ private:
     ServerOutput *m_output;
     // The server of each instance from its start (or adoption) until its process has ended, also
     // after the instance was deleted, so that a quit still reaches it.
+    StartQueue *m_startQueue;
     QHash<QUuid, ServerSupervisor *> m_servers;
     QHash<QUuid, LastRun> m_lastRuns;
     std::chrono::milliseconds m_stopDeadline{std::chrono::seconds(10)};

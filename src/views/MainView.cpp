@@ -274,21 +274,12 @@ void MainView::updateRunActions()
 
 void MainView::startAll()
 {
-    // Copies: a start changes the records.
-    const QList<HalvexInstance> records = m_context.instances->instances();
-    for (const HalvexInstance &record : records) {
-        if (!record.isRunning)
-            m_context.instances->startInstance(record);
-    }
+    m_context.instances->startAllInstances();
 }
 
 void MainView::stopAll()
 {
-    const QList<HalvexInstance> records = m_context.instances->instances();
-    for (const HalvexInstance &record : records) {
-        if (record.isRunning && m_context.instances->runState(record.id) != InstanceManager::RunState::Stopping)
-            m_context.instances->stopInstance(record);
-    }
+    m_context.instances->stopAllInstances();
 }
 
 QMenu *MainView::contextMenu(const QUuid &id)

@@ -11,13 +11,9 @@ StartQueue::StartQueue(InstanceManager *instances, QObject *parent)
     connect(&m_timer, &QTimer::timeout, this, &StartQueue::startNext);
 }
 
-void StartQueue::startAllStopped()
+void StartQueue::start(const QList<QUuid> &ids)
 {
-    m_pending.clear();
-    for (const HalvexInstance &instance : m_instances->instances()) {
-        if (m_instances->runState(instance.id) == InstanceManager::RunState::Stopped)
-            m_pending.append(instance.id);
-    }
+    m_pending = ids;
     if (!m_pending.isEmpty())
         m_timer.start();
 }

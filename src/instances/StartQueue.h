@@ -10,7 +10,8 @@ class InstanceManager;
 
 // Starts instances one per turn of the event loop. A start checks the executable and the port and
 // launches a process, some milliseconds each: hundreds started at once would freeze the window
-// and the tray for seconds, and leave the output of the first servers unread meanwhile.
+// and the tray for seconds. Serves every start of several instances: Start All in the window and
+// the tray, and the instances that start with the application.
 class StartQueue final : public QObject
 {
     Q_OBJECT
@@ -18,8 +19,9 @@ class StartQueue final : public QObject
 public:
     explicit StartQueue(InstanceManager *instances, QObject *parent = nullptr);
 
-    // Queues every stopped instance, in list order, in place of those still waiting.
-    void startAllStopped();
+    // Queues these instances, in this order, in place of those still waiting; each is started when
+    // its turn comes if it is still there and stopped then.
+    void start(const QList<QUuid> &ids);
     // Drops those not started yet.
     void clear();
     qsizetype pending() const { return m_pending.size(); }
