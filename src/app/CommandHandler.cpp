@@ -6,12 +6,12 @@
 #include "backup/ImportExportManager.h"
 #include "instances/ServerSupervisor.h"
 
+#include "views/ContentView.h"
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QPointer>
 #include <QTimer>
-#include <QWidget>
 
 namespace {
 
@@ -24,7 +24,7 @@ QString failureText(const QString &headline, const QStringList &reasons)
 
 } // namespace
 
-CommandHandler::CommandHandler(InstanceManager *instances, ImportExportManager *importExport, QWidget *window,
+CommandHandler::CommandHandler(InstanceManager *instances, ImportExportManager *importExport, ContentView *window,
                                QObject *parent)
     : QObject(parent)
     , m_instances(instances)
@@ -246,10 +246,7 @@ void CommandHandler::importFrom(const QString &path, CommandConnection *connecti
 
 void CommandHandler::show(CommandConnection *connection)
 {
-    m_window->show();
-    m_window->setWindowState((m_window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    m_window->raise();
-    m_window->activateWindow();
+    m_window->present();
     connection->finish({});
 }
 

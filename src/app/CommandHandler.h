@@ -10,7 +10,7 @@
 class CommandConnection;
 class LogCapture;
 class ImportExportManager;
-class QWidget;
+class ContentView;
 
 // Answers the command line's requests with the application's own managers, so that a command
 // does exactly what the same action in the window does. Exit codes: 0 done, 1 failed (the reason
@@ -21,7 +21,7 @@ class CommandHandler final : public QObject
     Q_OBJECT
 
 public:
-    CommandHandler(InstanceManager *instances, ImportExportManager *importExport, QWidget *window,
+    CommandHandler(InstanceManager *instances, ImportExportManager *importExport, ContentView *window,
                    QObject *parent = nullptr);
 
     void handle(const QJsonObject &request, CommandConnection *connection);
@@ -43,5 +43,5 @@ private:
 
     InstanceManager *m_instances;
     ImportExportManager *m_importExport;
-    QWidget *m_window;
+    ContentView *m_window;
 };
