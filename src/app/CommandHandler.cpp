@@ -5,8 +5,8 @@
 #include "LogCapture.h"
 #include "backup/ImportExportManager.h"
 #include "instances/ServerSupervisor.h"
-
 #include "views/ContentView.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QJsonArray>
