@@ -14,6 +14,8 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
+
+#include <csignal>
 #include <QSignalSpy>
 #include <QTest>
 #include <qtestspontaneevent.h>
@@ -76,9 +78,9 @@ private slots:
     void quit_stopsEveryRunningInstanceWithoutWaiting()
     {
         m_fixture->settings->setBinaryPath(QUrl::fromLocalFile(QStringLiteral(HALVEX_SERVER_PATH)));
-        const HalvexInstance first = m_fixture->add(QStringLiteral("first"), ViewFixture::freePort());
-        const HalvexInstance second = m_fixture->add(QStringLiteral("second"), ViewFixture::freePort());
-        const HalvexInstance idle = m_fixture->add(QStringLiteral("idle"), ViewFixture::freePort());
+        const HalvexInstance first = m_fixture->add(QStringLiteral("first"), TestSupport::freePort());
+        const HalvexInstance second = m_fixture->add(QStringLiteral("second"), TestSupport::freePort());
+        const HalvexInstance idle = m_fixture->add(QStringLiteral("idle"), TestSupport::freePort());
         for (const HalvexInstance &instance : {first, second})
             m_fixture->instances->startInstance(instance);
         QTRY_VERIFY_WITH_TIMEOUT(m_fixture->instances->instance(first.id)->isRunning &&
@@ -151,7 +153,7 @@ private slots:
         shell.preferences()->setBackgroundNoticeShown(false);
         shell.settings()->setBinaryPath(QUrl::fromLocalFile(QStringLiteral(HALVEX_SERVER_PATH)));
         shell.instances()->addInstance(
-            HalvexInstance::create(QStringLiteral("kept"), QStringLiteral("t"), ViewFixture::freePort()));
+            HalvexInstance::create(QStringLiteral("kept"), QStringLiteral("t"), TestSupport::freePort()));
         const HalvexInstance kept = shell.instances()->instances().last();
         shell.instances()->startInstance(kept);
         QTRY_COMPARE_WITH_TIMEOUT(shell.instances()->runState(kept.id), InstanceManager::RunState::Running, 15000);

@@ -4,7 +4,7 @@
 #include "core/AppSettings.h"
 #include "core/InstallLayout.h"
 
-#include "TestJson.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +15,8 @@
 
 // An installed application finds the server installed with it and configures it for a user who
 // has none; a build tree and a configured server are left alone.
+using TestSupport::json;
+
 class TestBundledServer : public QObject
 {
     Q_OBJECT

@@ -22,7 +22,7 @@ private:
     // "stopping". False when it did not get there.
     bool addIn(const QString &name, const QString &state)
     {
-        const HalvexInstance instance = m_fixture->add(name, ViewFixture::freePort());
+        const HalvexInstance instance = m_fixture->add(name, TestSupport::freePort());
         if (state == u"stopped")
             return true;
         m_fixture->settings->setBinaryPath(QUrl::fromLocalFile(state == u"running"
@@ -131,8 +131,8 @@ private slots:
     void actions_callTheManager()
     {
         m_fixture->settings->setBinaryPath(QUrl::fromLocalFile(QStringLiteral(HALVEX_SERVER_PATH)));
-        const HalvexInstance first = m_fixture->add(QStringLiteral("first"), ViewFixture::freePort());
-        const HalvexInstance second = m_fixture->add(QStringLiteral("second"), ViewFixture::freePort());
+        const HalvexInstance first = m_fixture->add(QStringLiteral("first"), TestSupport::freePort());
+        const HalvexInstance second = m_fixture->add(QStringLiteral("second"), TestSupport::freePort());
         TrayMenu menu(manager());
 
         opened(menu);
@@ -168,7 +168,7 @@ private slots:
         m_fixture->settings->setBinaryPath(QUrl::fromLocalFile(QStringLiteral(TEST_PROGRAMS_DIR "/ignore_term")));
         QList<QUuid> ids;
         for (int i = 0; i < 3; ++i)
-            ids.append(m_fixture->add(QStringLiteral("i%1").arg(i), ViewFixture::freePort()).id);
+            ids.append(m_fixture->add(QStringLiteral("i%1").arg(i), TestSupport::freePort()).id);
         TrayMenu menu(manager());
         opened(menu);
         entry(menu, QStringLiteral("Start All"))->trigger();

@@ -4,11 +4,11 @@
 #include "core/AppSettings.h"
 #include "core/ReferenceDate.h"
 #include "instances/InstanceManager.h"
-#include "support/FileWrites.h"
-#include "support/ScriptedFileChooser.h"
+#include "FileWrites.h"
+#include "ScriptedFileChooser.h"
 
 #include "RefusedValues.h"
-#include "TestJson.h"
+#include "TestSupport.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -73,6 +73,8 @@ struct Workspace
     ScriptedFileChooser chooser;
     ImportExportManager manager;
 };
+
+using TestSupport::json;
 
 class TestImportExportManager : public QObject
 {

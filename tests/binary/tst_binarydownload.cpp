@@ -4,7 +4,7 @@
 #include "TestHttpsServer.h"
 #include "binary/BinaryManager.h"
 #include "core/AppSettings.h"
-#include "support/ScriptedFileChooser.h"
+#include "ScriptedFileChooser.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "binary/BinaryManager.h"
 #include "core/AppSettings.h"
-#include "support/ScriptedFileChooser.h"
+#include "ScriptedFileChooser.h"
 
 #include <QFile>
 #include <QProcess>

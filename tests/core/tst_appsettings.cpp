@@ -3,7 +3,7 @@
 #include "core/AppSettings.h"
 
 #include "RefusedValues.h"
-#include "TestJson.h"
+#include "TestSupport.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -13,6 +13,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+using TestSupport::json;
 
 class TestAppSettings : public QObject
 {

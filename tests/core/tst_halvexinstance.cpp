@@ -3,10 +3,12 @@
 #include "core/InstanceName.h"
 #include "core/ReferenceDate.h"
 
-#include "TestJson.h"
+#include "TestSupport.h"
 
 #include <QJsonDocument>
 #include <QTest>
+
+using TestSupport::json;
 
 class TestHalvexInstance : public QObject
 {

@@ -4,7 +4,7 @@
 #include "instances/InstanceManager.h"
 #include "instances/ServerOutput.h"
 
-#include "LogMessages.h"
+#include "TestSupport.h"
 
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -22,6 +22,8 @@
 
 // Launch, output, stop and run state against real processes: the real server, tiny misbehaving
 // programs, a shell script and files that cannot run.
+using TestSupport::logMessages;
+
 class TestInstanceLaunch : public QObject
 {
     Q_OBJECT

@@ -4,10 +4,10 @@
 #include "instances/DataDirectories.h"
 #include "instances/InstanceManager.h"
 
-#include "LogMessages.h"
+#include "TestSupport.h"
 #include "RefusedValues.h"
-#include "TestJson.h"
-#include "support/FileWrites.h"
+#include "TestSupport.h"
+#include "FileWrites.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -18,6 +18,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+using TestSupport::logMessages;
+
+using TestSupport::json;
 
 class TestInstanceRegistry : public QObject
 {

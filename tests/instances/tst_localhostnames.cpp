@@ -3,7 +3,7 @@
 #include "core/AppSettings.h"
 #include "instances/InstanceManager.h"
 
-#include "LogMessages.h"
+#include "TestSupport.h"
 #include "instances/LocalHostNames.h"
 #include "platform/PrivilegedCommandRunner.h"
 
@@ -19,6 +19,8 @@
 // run against a temporary hosts file, through a stand-in for pkexec that records its calls, holds
 // them while a "hold" file exists, refuses a parent that has died as pkexec does, and then runs
 // (or refuses) the command as the real one would.
+using TestSupport::logMessages;
+
 class TestLocalHostNames : public QObject
 {
     Q_OBJECT

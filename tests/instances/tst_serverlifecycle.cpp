@@ -6,7 +6,7 @@
 #include "platform/PrivilegedCommandRunner.h"
 #include "platform/ProcessInfo.h"
 
-#include "LogMessages.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,6 +23,8 @@ using State = InstanceManager::RunState;
 
 // The life of a server against real processes: the real server, tiny misbehaving programs and a
 // temporary hosts file, with the run records and output files in the test's state directory.
+using TestSupport::logMessages;
+
 class TestServerLifecycle : public QObject
 {
     Q_OBJECT

@@ -195,7 +195,7 @@ private slots:
         auto *form = qobject_cast<AddEditInstanceView *>(open(QStringLiteral("instance form")));
         QVERIFY(form);
         QTest::keyClicks(form->nameField(), QStringLiteral("sales"));
-        form->portField()->setText(QString::number(ViewFixture::freePort()));
+        form->portField()->setText(QString::number(TestSupport::freePort()));
         form->tokenField()->setText(QStringLiteral("secret"));
         QTest::keyClick(form->nameField(), Qt::Key_Return);
         QTRY_VERIFY(m_fixture->instances->instanceNamed(QStringLiteral("sales")).has_value());

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ViewFixture.h"
 
-#include "LogMessages.h"
+#include "TestSupport.h"
 #include "core/ReferenceDate.h"
 #include "instances/HealthMonitor.h"
 #include "platform/ProcessInfo.h"
@@ -32,6 +32,8 @@
 using State = InstanceManager::RunState;
 
 // The detail pane over a real registry, with the real server where an instance runs.
+using TestSupport::logMessages;
+
 class TestInstanceDetail : public QObject
 {
     Q_OBJECT
@@ -175,7 +177,7 @@ private slots:
     void runStates_areShownInThePaneAndTheRow()
     {
         m_fixture->settings->setBinaryPath(QUrl::fromLocalFile(QStringLiteral(HALVEX_SERVER_PATH)));
-        const HalvexInstance record = m_fixture->add(QStringLiteral("orders"), ViewFixture::freePort());
+        const HalvexInstance record = m_fixture->add(QStringLiteral("orders"), TestSupport::freePort());
         auto view = shownDetail(record.id);
         QVERIFY(view);
         InstanceListModel rows(m_fixture->instances.get());
@@ -223,7 +225,7 @@ private slots:
     {
         m_fixture->instances->setStopDeadline(std::chrono::milliseconds(150));
         m_fixture->settings->setBinaryPath(QUrl::fromLocalFile(program("ignore_term")));
-        const HalvexInstance record = m_fixture->add(QStringLiteral("stubborn"), ViewFixture::freePort());
+        const HalvexInstance record = m_fixture->add(QStringLiteral("stubborn"), TestSupport::freePort());
         auto view = shownDetail(record.id);
         QVERIFY(view);
         QTest::mouseClick(view->startStopButton(), Qt::LeftButton);
@@ -398,9 +400,9 @@ private slots:
     void health_isAskedOnlyOfTheShownRunningInstance()
     {
         m_fixture->settings->setBinaryPath(QUrl::fromLocalFile(QStringLiteral(HALVEX_SERVER_PATH)));
-        const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"), ViewFixture::freePort());
-        const HalvexInstance billing = m_fixture->add(QStringLiteral("billing"), ViewFixture::freePort());
-        const HalvexInstance stopped = m_fixture->add(QStringLiteral("search"), ViewFixture::freePort());
+        const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"), TestSupport::freePort());
+        const HalvexInstance billing = m_fixture->add(QStringLiteral("billing"), TestSupport::freePort());
+        const HalvexInstance stopped = m_fixture->add(QStringLiteral("search"), TestSupport::freePort());
         for (const HalvexInstance &running : {orders, billing})
             m_fixture->instances->startInstance(running);
         QTRY_VERIFY_WITH_TIMEOUT(m_fixture->instances->runState(orders.id) == State::Running &&

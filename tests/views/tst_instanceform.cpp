@@ -184,7 +184,7 @@ private slots:
         QFETCH(QString, message);
 
         QTcpServer holder;
-        quint16 port = ViewFixture::freePort();
+        quint16 port = TestSupport::freePort();
         if (portHeldBySocket) {
             QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
             port = holder.serverPort();
@@ -242,7 +242,7 @@ private slots:
         QFETCH(bool, newPort);
         QFETCH(QString, newToken);
         HalvexInstance record =
-            HalvexInstance::create(QStringLiteral("orders"), QStringLiteral("secret-token"), ViewFixture::freePort());
+            HalvexInstance::create(QStringLiteral("orders"), QStringLiteral("secret-token"), TestSupport::freePort());
         record.createdAt = 1000.25;
         record.updatedAt = 1000.25;
         m_fixture->instances->addInstance(record);
@@ -252,7 +252,7 @@ private slots:
         QCOMPARE(view->nameField()->text(), QStringLiteral("orders"));
         QCOMPARE(view->tokenField()->text(), QStringLiteral("secret-token"));
         QCOMPARE(view->portField()->text(), QString::number(record.port));
-        const qint64 port = newPort ? ViewFixture::freePort() : record.port;
+        const qint64 port = newPort ? TestSupport::freePort() : record.port;
         fill(*view, newName, QString::number(port), newToken);
         view->saveInstance();
 
@@ -289,7 +289,7 @@ private slots:
     void edit_keepsTheLiveRunState()
     {
         QFETCH(bool, runningWhenOpened);
-        const HalvexInstance record = m_fixture->add(QStringLiteral("orders"), ViewFixture::freePort());
+        const HalvexInstance record = m_fixture->add(QStringLiteral("orders"), TestSupport::freePort());
         if (runningWhenOpened)
             startServer(record);
         auto view = form(*m_fixture->instances->instance(record.id));
@@ -309,7 +309,7 @@ private slots:
 
     void edit_renameOfARunningInstanceIsRefused()
     {
-        const HalvexInstance record = m_fixture->add(QStringLiteral("orders"), ViewFixture::freePort());
+        const HalvexInstance record = m_fixture->add(QStringLiteral("orders"), TestSupport::freePort());
         startServer(record);
         auto view = form(*m_fixture->instances->instance(record.id));
         view->nameField()->setText(QStringLiteral("sales"));
@@ -337,12 +337,12 @@ private slots:
     {
         QFETCH(QString, typedIntoName);
         QFETCH(QString, saved);
-        const HalvexInstance record = m_fixture->add(QStringLiteral("Orders"), ViewFixture::freePort());
+        const HalvexInstance record = m_fixture->add(QStringLiteral("Orders"), TestSupport::freePort());
         auto view = form(record);
         QCOMPARE(view->nameField()->text(), QStringLiteral("Orders"));
         QCOMPARE(view->nameHelp()->text(), QStringLiteral("Used for local DNS: Orders.halvex.local"));
         view->portField()->clear();
-        QTest::keyClicks(view->portField(), QString::number(ViewFixture::freePort()));
+        QTest::keyClicks(view->portField(), QString::number(TestSupport::freePort()));
         view->nameField()->end(false);
         QTest::keyClicks(view->nameField(), typedIntoName);
         view->saveInstance();
@@ -376,7 +376,7 @@ private slots:
     void startAtLaunch_savedWithTheFormAndShownAgain()
     {
         auto view = form();
-        fill(*view, QStringLiteral("orders"), QString::number(ViewFixture::freePort()), QStringLiteral("t"));
+        fill(*view, QStringLiteral("orders"), QString::number(TestSupport::freePort()), QStringLiteral("t"));
         view->startAtLaunchBox()->setChecked(true);
         view->saveInstance();
         const HalvexInstance added = m_fixture->instances->instances().last();
@@ -475,7 +475,7 @@ private slots:
         QSignalSpy finished(view.get(), &QDialog::finished);
         view->show();
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-        fill(*view, QStringLiteral("orders"), QString::number(ViewFixture::freePort()), token);
+        fill(*view, QStringLiteral("orders"), QString::number(TestSupport::freePort()), token);
         view->portField()->setFocus();
         QTest::keyClick(view->portField(), Qt::Key(key));
         QCOMPARE(finished.isEmpty() ? -1 : finished.first().first().toInt(), result);

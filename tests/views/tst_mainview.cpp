@@ -2,7 +2,7 @@
 #include "OffscreenByDefault.h"
 #include "ViewFixture.h"
 
-#include "TestJson.h"
+#include "TestSupport.h"
 #include "views/AddEditInstanceView.h"
 #include "views/ContentView.h"
 #include "views/EmptyStateView.h"
@@ -29,6 +29,8 @@
 #include <QToolButton>
 
 // The main window over real managers; the server that rows start is the real one.
+using TestSupport::json;
+
 class TestMainView : public QObject
 {
     Q_OBJECT
@@ -367,7 +369,7 @@ private slots:
         m_fixture = std::make_unique<ViewFixture>();
         m_fixture->instances->setStopDeadline(std::chrono::milliseconds(150));
         m_fixture->settings->setBinaryPath(QUrl::fromLocalFile(QStringLiteral(TEST_PROGRAMS_DIR "/ignore_term")));
-        const HalvexInstance record = m_fixture->add(QStringLiteral("stubborn"), ViewFixture::freePort());
+        const HalvexInstance record = m_fixture->add(QStringLiteral("stubborn"), TestSupport::freePort());
         MainView view(m_fixture->context());
         m_fixture->instances->startInstance(record);
         m_fixture->instances->stopInstance(*m_fixture->instances->instance(record.id));
@@ -436,8 +438,8 @@ private slots:
     {
         m_fixture = std::make_unique<ViewFixture>();
         m_fixture->settings->setBinaryPath(QUrl::fromLocalFile(QStringLiteral(HALVEX_SERVER_PATH)));
-        m_fixture->add(QStringLiteral("billing"), ViewFixture::freePort());
-        const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"), ViewFixture::freePort());
+        m_fixture->add(QStringLiteral("billing"), TestSupport::freePort());
+        const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"), TestSupport::freePort());
         auto view = shownView();
         QVERIFY(view);
         InstanceListView *list = view->instanceList();
@@ -508,7 +510,7 @@ private slots:
         m_fixture->settings->setBinaryPath(QUrl::fromLocalFile(QStringLiteral(HALVEX_SERVER_PATH)));
         QList<QUuid> ids;
         for (const char *name : {"orders", "billing", "sales"})
-            ids.append(m_fixture->add(QString::fromLatin1(name), ViewFixture::freePort()).id);
+            ids.append(m_fixture->add(QString::fromLatin1(name), TestSupport::freePort()).id);
         MainView view(m_fixture->context());
         QVERIFY(view.startAllAction()->isEnabled());
         QVERIFY(!view.stopAllAction()->isEnabled());
