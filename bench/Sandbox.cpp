@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "Sandbox.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThread>
 #include <QUrl>
 
 namespace {
@@ -35,6 +37,16 @@ Sandbox::Sandbox(const QString &base, const QByteArray &registry, const QString 
     if (!registry.isEmpty())
         write(stateDirectory() + QStringLiteral("/instances.json"), registry);
     write(path(QStringLiteral("hosts")), "127.0.0.1 localhost\n");
+    m_dir.setAutoRemove(false);
+}
+
+Sandbox::~Sandbox()
+{
+    // The host-name change asked for as the application quits runs on after it by design, and may
+    // write the hosts file again just after a removal; the removal is tried until it holds.
+    const QDeadlineTimer deadline(5000);
+    while (!QDir(m_dir.path()).removeRecursively() && !deadline.hasExpired())
+        QThread::msleep(20);
 }
 
 QProcessEnvironment Sandbox::environment() const

@@ -17,6 +17,9 @@ public:
     // With an empty registry there is no registry file. The executable is the configured server.
     Sandbox(const QString &base, const QByteArray &registry,
             const QString &executable = QStringLiteral(HALVEX_SERVER_PATH));
+    ~Sandbox();
+    Sandbox(const Sandbox &) = delete;
+    Sandbox &operator=(const Sandbox &) = delete;
 
     bool isValid() const { return m_dir.isValid(); }
     QString path(const QString &name) const { return m_dir.filePath(name); }
