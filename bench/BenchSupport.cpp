@@ -1,9 +1,50 @@
 // SPDX-License-Identifier: MIT
 #include "BenchSupport.h"
 
+#include <QAbstractEventDispatcher>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <malloc.h>
 
 namespace Bench {
+
+Spread spread(const QList<double> &values)
+{
+    if (values.isEmpty())
+        return {};
+    QList<double> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    const qsizetype middle = sorted.size() / 2;
+    const double median = sorted.size() % 2 ? sorted.at(middle) : (sorted.at(middle - 1) + sorted.at(middle)) / 2;
+    return {median, sorted.first(), sorted.last(), sorted.size()};
+}
+
+double percentile(QList<double> values, double fraction)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<qsizetype>(fraction * static_cast<double>(values.size() - 1) + 0.5);
+    return values.at(std::min(index, values.size() - 1));
+}
+
+double threadCpuMilliseconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+double heapMiB()
+{
+    return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0);
+}
 
 double residentMiB(qint64 pid)
 {
@@ -18,19 +59,33 @@ double residentMiB(qint64 pid)
     return 0;
 }
 
-void printHeader()
+void settle()
 {
-    std::printf("| figure | measured | baseline | ratio | goal | met |\n");
-    std::printf("|---|---|---|---|---|---|\n");
-    std::fflush(stdout);
+    // A bound, in case something reposts itself for ever.
+    for (int turn = 0; turn < 50; ++turn) {
+        if (!QAbstractEventDispatcher::instance()->processEvents(QEventLoop::AllEvents))
+            return;
+    }
 }
 
-void printRow(const Row &row)
+bool waitUntil(const std::function<bool()> &condition, int timeoutMilliseconds)
 {
-    const QString ratio = row.ratio > 0 ? QString::number(row.ratio, 'f', 2) : QStringLiteral("–");
-    std::printf("| %s | %s | %s | %s | %s | %s |\n", qUtf8Printable(row.figure), qUtf8Printable(row.measured),
-                qUtf8Printable(row.baseline), qUtf8Printable(ratio), qUtf8Printable(row.goal),
-                row.goal.isEmpty() ? "–" : (row.met ? "yes" : "NO"));
+    const QDeadlineTimer deadline(timeoutMilliseconds);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        // Sleeps in the event loop rather than spinning: the machine has two cores, and a spinning
+        // wait would take one from the server being waited for.
+        QEventLoop loop;
+        QTimer::singleShot(2, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+void report(const char *key, double value)
+{
+    std::printf("bench: %s %.6f\n", key, value);
     std::fflush(stdout);
 }
 

@@ -4,45 +4,36 @@
 #include <QList>
 #include <QString>
 
-#include <algorithm>
-#include <cstdio>
+#include <functional>
 
-// Small helpers shared by the benchmark figures.
+// Small helpers shared by the benchmark and the programs it runs.
 namespace Bench {
 
-inline double median(QList<double> values)
+// The middle, the smallest and the largest of repeated measurements.
+struct Spread
 {
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const qsizetype middle = values.size() / 2;
-    return values.size() % 2 ? values.at(middle) : (values.at(middle - 1) + values.at(middle)) / 2;
-}
+    double median = 0;
+    double min = 0;
+    double max = 0;
+    qsizetype runs = 0;
+};
+Spread spread(const QList<double> &values);
+double percentile(QList<double> values, double fraction);
 
-inline double percentile(QList<double> values, double fraction)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<qsizetype>(fraction * static_cast<double>(values.size() - 1) + 0.5);
-    return values.at(std::min(index, values.size() - 1));
-}
-
+// CPU time of the calling thread in milliseconds, user and system: what the GUI thread itself
+// spends, whatever else the shared machine runs meanwhile.
+double threadCpuMilliseconds();
+// Heap in use in MiB: memory freed earlier stays resident and would hide what a view takes.
+double heapMiB();
 // Resident set size of a process in MiB, from /proc (0 when it cannot be read).
 double residentMiB(qint64 pid = 0);
 
-// One row of the result table.
-struct Row
-{
-    QString figure;
-    QString measured;
-    QString baseline;
-    double ratio = 0;
-    QString goal;
-    bool met = false;
-};
+// Runs what the event loop has to do now (posted events, due timers, paints) without waiting.
+void settle();
+// Turns the event loop, sleeping between turns, until condition holds; false after the time-out.
+bool waitUntil(const std::function<bool()> &condition, int timeoutMilliseconds = 10000);
 
-void printRow(const Row &row);
-void printHeader();
+// A measurement of a program the benchmark runs, on standard output as "bench: <key> <value>".
+void report(const char *key, double value);
 
 } // namespace Bench

@@ -1,18 +1,28 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "BenchSupport.h"
+#include "Table.h"
 
-// Each figure measures the application against its baseline in the same run and prints its row.
+#include <QtGlobal>
+
+// Each figure measures what a user does against a baseline that does the same work without the
+// application's code in between, over repeated runs, and prints its rows.
 namespace Figures {
 
 void launchBlock();
 void startToReady();
-void registryWrite();
-void registryLoad();
-void logFlood();
-void logViewMemory();
+void registryWrites();
+void import();
+void sidebar();
+void selection();
+void actions();
 void coldStart();
 void idleMemory();
+void logFlood();
+
+// Each run's measurement over its own baseline's.
+QList<double> ratios(const QList<double> &measured, const QList<double> &baseline);
+double median(const QList<double> &values);
+quint16 freePort();
 
 } // namespace Figures

@@ -1,32 +1,30 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QTimer>
-#include <QWidget>
 
 #include <cstdio>
 
-// Says "painted" on standard output when the first widget of a window is painted, then quits,
-// or with stay, keeps running so that its memory can be read.
+// Says "painted" on standard output once the first paint of a widget is complete, then quits; with
+// HALVEX_BENCH_STAY set, keeps running so that its memory can be read. Installed by
+// Q_COREAPP_STARTUP_FUNCTION(installFirstPaint) as the application object is made, so that the program under
+// measurement starts exactly as it always does.
 class FirstPaint final : public QObject
 {
 public:
-    FirstPaint(QWidget *window, bool stay)
-        : m_window(window)
+    FirstPaint(bool stay, QObject *parent)
+        : QObject(parent)
         , m_stay(stay)
-    {
-        qApp->installEventFilter(this);
-    }
+    {}
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint && watched->isWidgetType() &&
-            static_cast<QWidget *>(watched)->window() == m_window) {
+        if (event->type() == QEvent::Paint && watched->isWidgetType()) {
             qApp->removeEventFilter(this);
-            // Reported once the paint has been handled, as the first frame is complete.
+            // Reported once the paint has been handled: the whole first frame is drawn by then.
             QTimer::singleShot(0, qApp, [stay = m_stay] {
                 std::printf("painted\n");
                 std::fflush(stdout);
@@ -38,6 +36,10 @@ protected:
     }
 
 private:
-    QWidget *m_window;
     bool m_stay;
 };
+
+inline void installFirstPaint()
+{
+    qApp->installEventFilter(new FirstPaint(qEnvironmentVariableIsSet("HALVEX_BENCH_STAY"), qApp));
+}

@@ -1,83 +1,114 @@
 // SPDX-License-Identifier: MIT
+#include "BenchSupport.h"
 #include "Figures.h"
+#include "FileSystems.h"
 #include "Fixture.h"
+#include "Sandbox.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSaveFile>
 
 namespace {
-
-void writeRegistry(const QString &path, int count)
-{
-    QJsonArray array;
-    for (int i = 0; i < count; ++i) {
-        array.append(HalvexInstance::create(QStringLiteral("instance-%1").arg(i),
-                                            QStringLiteral("token-%1-0123456789abcdef").arg(i), 10000 + i)
-                         .toJson());
-    }
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(QJsonDocument(array).toJson(QJsonDocument::Compact));
-}
 
 double milliseconds(const QElapsedTimer &timer)
 {
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
+// The wall time of one edit of a record, which writes the registry.
+double timedEdit(InstanceManager &manager, qsizetype row, const QString &token)
+{
+    HalvexInstance record = manager.instances().at(row);
+    record.authToken = token;
+    QElapsedTimer timer;
+    timer.start();
+    manager.updateInstance(record);
+    return milliseconds(timer);
+}
+
+// The same bytes written with QSaveFile alone, as the registry is: replaced atomically, mode 0600.
+double timedSaveFile(const QString &path, const QByteArray &bytes)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QSaveFile file(path);
+    const bool ok = file.open(QIODevice::WriteOnly) &&
+                    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+                    file.write(bytes) == bytes.size() && file.commit();
+    return ok ? milliseconds(timer) : -1;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct Writes
+{
+    QList<double> first;
+    QList<double> firstBaseline;
+    QList<double> edit;
+    QList<double> editBaseline;
+};
+
+// Each run is a session: the manager loads the registry, the user edits one record (the first save
+// encodes every record), then another (later saves reuse the text of unchanged records).
+Writes measure(const QString &directory, const QByteArray &registry, int count)
+{
+    Writes writes;
+    for (int run = 0; run < 7; ++run) {
+        const Fixture fixture(directory, registry);
+        auto manager = fixture.manager();
+        const QString baseline = fixture.path(QStringLiteral("baseline.json"));
+        // Alternating which goes first, so that neither always writes right after the other's sync.
+        const bool baselineFirst = run % 2;
+        const auto pair = [&](QList<double> &application, QList<double> &saveFile, const QString &token) {
+            if (baselineFirst)
+                saveFile.append(timedSaveFile(baseline, contents(fixture.registryFile())));
+            application.append(timedEdit(*manager, count / 2, token));
+            if (!baselineFirst)
+                saveFile.append(timedSaveFile(baseline, contents(fixture.registryFile())));
+        };
+        pair(writes.first, writes.firstBaseline, QStringLiteral("edited-first"));
+        pair(writes.edit, writes.editBaseline, QStringLiteral("edited-again"));
+    }
+    return writes;
+}
+
+void printWrite(const QString &figure, const QList<double> &application, const QList<double> &baseline, qsizetype bytes)
+{
+    const QList<double> each = Figures::ratios(application, baseline);
+    const bool failed = application.contains(-1) || baseline.contains(-1);
+    Table::printRow({figure, QStringLiteral("ms"), application, QString(), baseline,
+                     QStringLiteral("QSaveFile of the same %1 KB").arg(bytes / 1024), each, QStringLiteral("≤ 1.5×"),
+                     !failed && Figures::median(each) <= 1.5});
+}
+
 } // namespace
 
 namespace Figures {
 
-void registryWrite()
+void registryWrites()
 {
-    Fixture fixture;
-    writeRegistry(fixture.path(QStringLiteral("instances.json")), 1000);
-    auto manager = fixture.manager();
-    QFile written(fixture.path(QStringLiteral("instances.json")));
-    written.open(QIODevice::ReadOnly);
-    const QByteArray bytes = written.readAll();
-
-    QList<double> app;
-    QList<double> baseline;
-    for (int i = 0; i < 30; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        manager->saveInstances();
-        app.append(milliseconds(timer));
-
-        timer.restart();
-        QSaveFile file(fixture.path(QStringLiteral("baseline.json")));
-        file.open(QIODevice::WriteOnly);
-        file.write(bytes);
-        file.commit();
-        baseline.append(milliseconds(timer));
+    QList<std::pair<QString, FileSystems::Place>> places{{QStringLiteral("disk"), FileSystems::stateDirectory()}};
+    if (const auto tmpfs = FileSystems::tmpfs())
+        places.append({QStringLiteral("tmpfs"), *tmpfs});
+    else
+        Table::printFailure(QStringLiteral("registry writes on tmpfs"), QStringLiteral("no tmpfs found"));
+    for (const int count : {1000, 10000}) {
+        const QByteArray registry = Sandbox::registry(Sandbox::records(count));
+        for (const auto &[name, place] : places) {
+            const Writes writes = measure(place.directory, registry, count);
+            printWrite(QStringLiteral("registry, first save of a session, %1 records, %2").arg(count).arg(name),
+                       writes.first, writes.firstBaseline, registry.size());
+            if (count == 10000) {
+                printWrite(QStringLiteral("registry, one-record edit, %1 records, %2").arg(count).arg(name),
+                           writes.edit, writes.editBaseline, registry.size());
+            }
+        }
     }
-    const double a = Bench::median(app);
-    const double b = Bench::median(baseline);
-    Bench::printRow({QStringLiteral("registry write, 1000 instances (median of 30)"),
-                     QStringLiteral("%1 ms").arg(a, 0, 'f', 2),
-                     QStringLiteral("%1 ms QSaveFile of the same %2 KB").arg(b, 0, 'f', 2).arg(bytes.size() / 1024),
-                     a / b, QStringLiteral("≤ 1.5×"), a <= 1.5 * b});
-}
-
-void registryLoad()
-{
-    Fixture fixture;
-    writeRegistry(fixture.path(QStringLiteral("instances.json")), 10000);
-    QList<double> times;
-    for (int i = 0; i < 10; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        auto manager = fixture.manager();
-        times.append(milliseconds(timer));
-    }
-    Bench::printRow({QStringLiteral("registry load, 10 000 instances (median of 10)"),
-                     QStringLiteral("%1 ms").arg(Bench::median(times), 0, 'f', 1), QStringLiteral("–"), 0, QString(),
-                     true});
 }
 
 } // namespace Figures

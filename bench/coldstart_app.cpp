@@ -1,16 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The application exactly as main() starts it, reporting its main window's first paint.
+// The application exactly as main() starts it (the launcher, its single-instance lock and command
+// socket, the composition root, the main window), reporting the main window's first paint.
 #include "FirstPaint.h"
-#include "app/ApplicationShell.h"
-#include "views/ContentView.h"
+#include "app/Launcher.h"
 
-#include <cstring>
+Q_COREAPP_STARTUP_FUNCTION(installFirstPaint)
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    ApplicationShell shell;
-    FirstPaint probe(shell.window(), argc > 1 && std::strcmp(argv[1], "--stay") == 0);
-    shell.window()->show();
-    return QApplication::exec();
+    return Launcher::run(argc, argv);
 }

@@ -2,16 +2,16 @@
 // The baseline for start-up and memory: the smallest Qt Widgets program that shows one window.
 #include "FirstPaint.h"
 
+#include <QApplication>
 #include <QLabel>
 
-#include <cstring>
+Q_COREAPP_STARTUP_FUNCTION(installFirstPaint)
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QLabel window(QStringLiteral("Halvex Kelvane"));
     window.resize(1000, 680);
-    FirstPaint probe(&window, argc > 1 && std::strcmp(argv[1], "--stay") == 0);
     window.show();
     return QApplication::exec();
 }
