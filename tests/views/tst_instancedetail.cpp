@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "OffscreenByDefault.h"
 #include "ViewFixture.h"
+#include "ViewTesting.h"
 
 #include "core/ReferenceDate.h"
 #include "instances/HealthMonitor.h"
@@ -15,19 +16,15 @@
 #include "views/ProminentButton.h"
 #include "views/SystemColors.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QDir>
 #include <QLineEdit>
 #include <QLocale>
-#include <QMenu>
-#include <QPushButton>
 #include <QRegularExpression>
-#include <QTest>
 #include <QToolButton>
 
 using State = InstanceManager::RunState;
+using ViewTesting::menuAction;
 
 // The detail pane over a real registry, with the real server where an instance runs.
 class TestInstanceDetail : public QObject
@@ -42,22 +39,7 @@ private:
 
     std::unique_ptr<InstanceDetailView> shownDetail(const QUuid &id)
     {
-        auto view = std::make_unique<InstanceDetailView>(id, m_fixture->context());
-        view->resize(700, 700);
-        view->show();
-        return QTest::qWaitForWindowExposed(view.get()) ? std::move(view) : nullptr;
-    }
-    static QAction *menuAction(const QMenu &menu, const QString &text)
-    {
-        for (QAction *action : menu.actions()) {
-            if (action->text() == text && action->isVisible())
-                return action;
-        }
-        return nullptr;
-    }
-    qsizetype healthRequests(const QUuid &id) const
-    {
-        return m_fixture->messages(id).count(QStringLiteral("GET /health 200"));
+        return ViewTesting::shown<InstanceDetailView>(QSize(700, 700), id, m_fixture->context());
     }
 
 private slots:
@@ -144,27 +126,6 @@ private slots:
         QVERIFY(view->value(QStringLiteral("Last Run")).startsWith(QStringLiteral("ended by signal 9 (SIGKILL) at ")));
     }
 
-    void copyActions_putTheShownInstancesTextOnTheClipboard_data()
-    {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("copied");
-        QTest::newRow("address") << "Copy Address" << QStringLiteral("http://orders.halvex.local:18080");
-        QTest::newRow("localhost address") << "Copy Localhost Address" << QStringLiteral("http://localhost:18080");
-        QTest::newRow("token") << "Copy Token" << QStringLiteral("0123456789abcdefghij");
-    }
-    void copyActions_putTheShownInstancesTextOnTheClipboard()
-    {
-        QFETCH(QString, action);
-        QFETCH(QString, copied);
-        const QUuid billing = m_fixture->add(QStringLiteral("billing"), 18081, QStringLiteral("other-token")).id;
-        const QUuid orders = m_fixture->add(QStringLiteral("orders"), 18080, QStringLiteral("0123456789abcdefghij")).id;
-        InstanceDetailView view(billing, m_fixture->context());
-        view.setInstanceID(orders);
-        QGuiApplication::clipboard()->clear();
-        menuAction(*view.actionsButton()->menu(), action)->trigger();
-        QCOMPARE(QGuiApplication::clipboard()->text(), copied);
-    }
-
     void openDataFolder_opensOnlyAFolderThatExists_data()
     {
         QTest::addColumn<bool>("exists");
@@ -235,36 +196,36 @@ private slots:
     void health_isAskedOnlyOfTheShownRunningInstance()
     {
         m_fixture->useExecutable(TestSupport::serverPath());
-        const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"));
-        const HalvexInstance billing = m_fixture->add(QStringLiteral("billing"));
-        const HalvexInstance stopped = m_fixture->add(QStringLiteral("search"));
-        for (const HalvexInstance &running : {orders, billing})
-            m_fixture->instances->startInstance(running);
-        QTRY_VERIFY_WITH_TIMEOUT(m_fixture->instances->runState(orders.id) == State::Running &&
-                                     m_fixture->instances->runState(billing.id) == State::Running,
+        QList<QUuid> ids;
+        for (const char *name : {"orders", "billing", "stopped"})
+            ids.append(m_fixture->add(QString::fromLatin1(name)).id);
+        for (const QUuid &id : {ids.at(0), ids.at(1)})
+            m_fixture->instances->startInstance(m_fixture->current(id));
+        QTRY_VERIFY_WITH_TIMEOUT(m_fixture->instances->runState(ids.at(0)) == State::Running &&
+                                     m_fixture->instances->runState(ids.at(1)) == State::Running,
                                  15000);
-        auto view = shownDetail(orders.id);
+        auto view = shownDetail(ids.at(0));
         QVERIFY(view);
         InstanceHealthView *health = view->healthView();
         HealthMonitor *monitor = health->monitor();
         monitor->setInterval(std::chrono::milliseconds(100));
         QTRY_COMPARE(health->value(QStringLiteral("Answers")), QStringLiteral("OK"));
-        QCOMPARE(health->value(QStringLiteral("PID")), QString::number(*m_fixture->instances->processId(orders.id)));
-        QTRY_VERIFY(healthRequests(orders.id) >= 3);
-        QCOMPARE(healthRequests(billing.id), 0);
+        QCOMPARE(health->value(QStringLiteral("PID")), QString::number(*m_fixture->instances->processId(ids.at(0))));
+        QTRY_VERIFY(m_fixture->messages(ids.at(0)).count(QStringLiteral("GET /health 200")) >= 3);
+        QCOMPARE(m_fixture->messages(ids.at(1)).count(QStringLiteral("GET /health 200")), 0);
 
         view->hide();
         QVERIFY(!monitor->isWatching());
         view->show();
         QVERIFY(monitor->isWatching());
-        view->setInstanceID(billing.id);
-        QCOMPARE(monitor->pid(), *m_fixture->instances->processId(billing.id));
-        view->setInstanceID(stopped.id);
+        view->setInstanceID(ids.at(1));
+        QCOMPARE(monitor->pid(), *m_fixture->instances->processId(ids.at(1)));
+        view->setInstanceID(ids.at(2));
         QVERIFY(!monitor->isWatching());
         QVERIFY(health->isHidden());
-        view->setInstanceID(orders.id);
+        view->setInstanceID(ids.at(0));
         QVERIFY(monitor->isWatching());
-        m_fixture->instances->stopInstance(m_fixture->current(orders.id));
+        m_fixture->instances->stopInstance(m_fixture->current(ids.at(0)));
         QVERIFY(!monitor->isWatching());
         QVERIFY(health->isHidden());
     }
