@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "OffscreenByDefault.h"
 #include "ViewFixture.h"
+#include "ViewTesting.h"
 
 #include "views/AddEditInstanceView.h"
 #include "views/ContentView.h"
@@ -11,25 +12,21 @@
 #include "views/InstanceListView.h"
 #include "views/MainView.h"
 #include "views/ProminentButton.h"
-#include "views/SettingsView.h"
 #include "views/SystemColors.h"
 
 #include <QAbstractItemModelTester>
-#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
-#include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSplitter>
-#include <QTest>
 #include <QToolButton>
 
 using State = InstanceManager::RunState;
+using ViewTesting::menuAction;
 
 // The main window over real managers; the server that rows start is the real one.
 class TestMainView : public QObject
@@ -42,13 +39,7 @@ public:
 private:
     std::unique_ptr<ViewFixture> m_fixture;
 
-    std::unique_ptr<MainView> shown()
-    {
-        auto window = std::make_unique<MainView>(m_fixture->context());
-        window->resize(1000, 700);
-        window->show();
-        return QTest::qWaitForWindowExposed(window.get()) ? std::move(window) : nullptr;
-    }
+    std::unique_ptr<MainView> shown() { return ViewTesting::shown<MainView>(QSize(1000, 700), m_fixture->context()); }
     QList<QUuid> add(int count)
     {
         QList<QUuid> ids;
@@ -57,14 +48,6 @@ private:
         return ids;
     }
     static QModelIndex row(const MainView &view, int row) { return view.instanceList()->model()->index(row, 0); }
-    static QAction *menuAction(const QMenu &menu, const QString &text)
-    {
-        for (QAction *action : menu.actions()) {
-            if (action->text() == text && action->isVisible())
-                return action;
-        }
-        return nullptr;
-    }
     static QSplitter *sidebarDivider(const MainView &view)
     {
         return view.findChild<QSplitter *>(QString(), Qt::FindDirectChildrenOnly);
@@ -93,6 +76,7 @@ private slots:
         QTest::newRow("configured but not executable") << "plain" << false << false;
         QTest::newRow("configured and runnable") << "runnable" << false << true;
     }
+    // The empty state leads where the user can go next: to the form, or to the settings.
     void firstDisplay_opensSettingsOnlyWithoutAConfiguredPath()
     {
         QFETCH(QString, executable);
@@ -121,7 +105,6 @@ private slots:
         QCOMPARE(view->emptyState()->messageText(), canAdd
                                                         ? QStringLiteral("Create your first instance to get started")
                                                         : QStringLiteral("Download the Halvex binary to get started"));
-        // "Add Instance" opens the form, "Open Settings" the settings.
         QTest::mouseClick(view->emptyState()->actionButton(), Qt::LeftButton);
         QCOMPARE(view->settingsSheet() != nullptr, !canAdd);
         QCOMPARE(view->instanceForm() != nullptr, canAdd);
@@ -189,6 +172,7 @@ private slots:
         QCOMPARE(button->accessibleName(), QStringLiteral("Start"));
     }
 
+    // At the sidebar's narrowest, and it goes no narrower, a long name leaves the button whole.
     void sidebar_keepsTheButtonWholeAtItsNarrowestWidth()
     {
         m_fixture = std::make_unique<ViewFixture>();
@@ -210,8 +194,8 @@ private slots:
         QVERIFY2(green > button.width(), qPrintable(QString::number(green)));
     }
 
-    // The selection is kept by id: edits, additions and run states leave it on its record, and
-    // the list changes row by row.
+    // The selection is kept by id: edits, additions, run states and a reload of the registry
+    // leave it on its record, and only a reload resets the list.
     void selection_survivesChangesOfTheList()
     {
         m_fixture = std::make_unique<ViewFixture>();
@@ -227,16 +211,18 @@ private slots:
         HalvexInstance renamed = m_fixture->current(ids.at(1));
         renamed.name = QStringLiteral("invoices");
         m_fixture->instances->updateInstance(renamed);
-        m_fixture->add(QStringLiteral("sales"));
+        m_fixture->instances->addInstances({HalvexInstance::create(QStringLiteral("sales"), QStringLiteral("t"), 1),
+                                            HalvexInstance::create(QStringLiteral("cash"), QStringLiteral("t"), 2)});
         m_fixture->instances->markInstanceRunning(ids.at(1));
-
         QCOMPARE(resets.count(), 0);
-        QCOMPARE(view.selectedInstanceID(), ids.at(1));
-        QCOMPARE(view.instanceList()->selectionModel()->selectedIndexes(), QModelIndexList{row(view, 1)});
         QCOMPARE(row(view, 1).data().toString(), QStringLiteral("invoices"));
         QVERIFY(row(view, 1).data(InstanceListModel::RunningRole).toBool());
-        QCOMPARE(view.detailView()->value(QStringLiteral("Name")), QStringLiteral("invoices"));
         QCOMPARE(view.detailView()->value(QStringLiteral("State")), QStringLiteral("Running"));
+        m_fixture->instances->loadInstances();
+        QCOMPARE(view.instanceList()->model()->rowCount(), 4);
+        QCOMPARE(view.selectedInstanceID(), ids.at(1));
+        QCOMPARE(view.instanceList()->selectionModel()->selectedIndexes(), QModelIndexList{row(view, 1)});
+        QCOMPARE(view.detailView()->value(QStringLiteral("Name")), QStringLiteral("invoices"));
     }
 
     void delete_asksThenSelectsTheNeighbour_data()
@@ -245,10 +231,11 @@ private slots:
         QTest::addColumn<int>("deleted");
         QTest::addColumn<bool>("confirmed");
         QTest::addColumn<int>("selected"); // the row selected afterwards, in the list as it was; -1 none
-        QTest::newRow("cancelled keeps everything") << 2 << 1 << false << 1;
-        QTest::newRow("middle row: the one after it") << 3 << 1 << true << 2;
-        QTest::newRow("last row: the one before it") << 3 << 2 << true << 1;
-        QTest::newRow("only row: the empty state") << 1 << 0 << true << -1;
+        QTest::addColumn<bool>("byKey");   // Delete in the sidebar, else the row's menu
+        QTest::newRow("cancelled keeps everything") << 2 << 1 << false << 1 << false;
+        QTest::newRow("middle row: the one after it") << 3 << 1 << true << 2 << true;
+        QTest::newRow("last row: the one before it") << 3 << 2 << true << 1 << false;
+        QTest::newRow("only row: the empty state") << 1 << 0 << true << -1 << false;
     }
     void delete_asksThenSelectsTheNeighbour()
     {
@@ -256,33 +243,43 @@ private slots:
         QFETCH(int, deleted);
         QFETCH(bool, confirmed);
         QFETCH(int, selected);
+        QFETCH(bool, byKey);
         m_fixture = std::make_unique<ViewFixture>();
+        m_fixture->configureExecutable(m_fixture->path(QStringLiteral("halvex"))); // no settings sheet in the way
         const QList<QUuid> ids = add(rows);
         const QString directory = m_fixture->instances->dataDirectoryPath(m_fixture->current(ids.at(deleted)));
         QVERIFY(QFileInfo(directory).isDir());
-        MainView view(m_fixture->context());
-        view.instanceList()->setCurrentIndex(row(view, deleted));
+        auto view = shown();
+        QVERIFY(view);
+        view->instanceList()->setCurrentIndex(row(*view, deleted));
 
         m_fixture->prompter.answer(confirmed);
-        std::unique_ptr<QMenu> menu(view.contextMenu(ids.at(deleted)));
-        menuAction(*menu, QStringLiteral("Delete"))->trigger();
+        if (byKey) {
+            view->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(view.get()));
+            view->instanceList()->setFocus();
+            QTest::keySequence(view->instanceList(), QKeySequence::Delete);
+        } else {
+            menuAction(*std::unique_ptr<QMenu>(view->contextMenu(ids.at(deleted))), QStringLiteral("Delete"))
+                ->trigger();
+        }
         QCOMPARE(m_fixture->prompter.questions().size(), 1);
         QVERIFY(m_fixture->prompter.questions().first().message.contains(directory));
         QCOMPARE(m_fixture->prompter.questions().first().action, QStringLiteral("Delete"));
         QCOMPARE(m_fixture->instances->instances().size(), rows); // nothing before the answer
 
-        QTRY_COMPARE(view.instanceList()->model()->rowCount(), confirmed ? rows - 1 : rows);
+        QTRY_COMPARE(view->instanceList()->model()->rowCount(), confirmed ? rows - 1 : rows);
         QCOMPARE(QFileInfo(directory).isDir(), !confirmed);
         if (selected < 0) {
-            QVERIFY(!view.selectedInstanceID());
-            QCOMPARE(view.detailContent(), view.emptyState());
+            QVERIFY(!view->selectedInstanceID());
+            QCOMPARE(view->detailContent(), view->emptyState());
             return;
         }
-        QCOMPARE(view.selectedInstanceID(), ids.at(selected));
-        const QModelIndexList selection = view.instanceList()->selectionModel()->selectedIndexes();
+        QCOMPARE(view->selectedInstanceID(), ids.at(selected));
+        const QModelIndexList selection = view->instanceList()->selectionModel()->selectedIndexes();
         QCOMPARE(selection.size(), 1);
-        QCOMPARE(view.instanceList()->instanceModel()->id(selection.first()), ids.at(selected));
-        QCOMPARE(view.detailView()->instanceID(), ids.at(selected));
+        QCOMPARE(view->instanceList()->instanceModel()->id(selection.first()), ids.at(selected));
+        QCOMPARE(view->detailView()->instanceID(), ids.at(selected));
     }
 
     // The menu of a row acts on that row's instance, not on the selected one.
@@ -302,9 +299,12 @@ private slots:
         QVERIFY(menu);
         QTRY_VERIFY(menu->isVisible());
         QVERIFY(!menuAction(*menu, QStringLiteral("Force Stop…")));
-        menuAction(*menu, QStringLiteral("Copy Token"))->trigger();
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("orders-token"));
-
+        for (const auto &[entry, copied] : {std::pair{"Copy Address", "http://orders.halvex.local:18080"},
+                                            {"Copy Localhost Address", "http://localhost:18080"},
+                                            {"Copy Token", "orders-token"}}) {
+            menuAction(*menu, QString::fromLatin1(entry))->trigger();
+            QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(copied));
+        }
         menuAction(*menu, QStringLiteral("Edit"))->trigger();
         menu->close();
         QVERIFY(view->instanceForm());
@@ -322,27 +322,10 @@ private slots:
         QVERIFY(QDir().mkpath(m_fixture->m_paths.settingsFile()));
         m_fixture->add(QStringLiteral("orders"));
         m_fixture->settings->save();
-        const QList<ScriptedPrompter::Alert> alerts = m_fixture->prompter.alerts();
+        const QStringList alerts = ViewTesting::alerts(m_fixture->prompter);
         QCOMPARE(alerts.size(), 2);
-        QVERIFY(alerts.at(0).message.startsWith(QStringLiteral("Could not save instances.json: ")));
-        QVERIFY(alerts.at(1).message.startsWith(QStringLiteral("Could not save settings.json: ")));
-    }
-
-    // Delete, while the keyboard is in the sidebar, asks about the selected instance.
-    void deleteKey_asksAboutTheSelectedInstance()
-    {
-        m_fixture = std::make_unique<ViewFixture>();
-        m_fixture->configureExecutable(m_fixture->path(QStringLiteral("halvex"))); // no settings sheet in the way
-        add(2);
-        auto view = shown();
-        QVERIFY(view);
-        view->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(view.get()));
-        view->instanceList()->setFocus();
-        view->instanceList()->setCurrentIndex(row(*view, 1));
-        QTest::keySequence(view->instanceList(), QKeySequence::Delete);
-        QCOMPARE(m_fixture->prompter.questions().size(), 1);
-        QVERIFY(m_fixture->prompter.questions().first().message.contains(QStringLiteral("'instance-1'")));
+        QVERIFY(alerts.at(0).startsWith(QStringLiteral("Error: Could not save instances.json: ")));
+        QVERIFY(alerts.at(1).startsWith(QStringLiteral("Error: Could not save settings.json: ")));
     }
 
     void startAllAndStopAll_reachEveryInstance()
@@ -366,13 +349,13 @@ private slots:
         QVERIFY(view.startAllAction()->isEnabled());
     }
 
+    // The window opens where and as large as the user left it, its dividers where they were
+    // dragged.
     void window_remembersItsGeometryAndDividers()
     {
         m_fixture = std::make_unique<ViewFixture>();
         const QUuid id = m_fixture->add(QStringLiteral("orders")).id;
-        QRect geometry;
-        QList<int> sidebar;
-        QList<int> log;
+        std::tuple<QRect, QList<int>, QList<int>> left;
         for (const bool again : {false, true}) {
             Preferences preferences(m_fixture->path(QStringLiteral("preferences")));
             ViewContext context = m_fixture->context();
@@ -381,20 +364,19 @@ private slots:
             window.mainView()->selectInstance(id);
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
-            QSplitter *logDivider = window.mainView()->detailView()->splitter();
+            QSplitter *sidebar = sidebarDivider(*window.mainView());
+            QSplitter *log = window.mainView()->detailView()->splitter();
             if (again) {
-                QCOMPARE(window.geometry(), geometry);
-                QCOMPARE(sidebarDivider(*window.mainView())->sizes(), sidebar);
-                QCOMPARE(logDivider->sizes(), log);
+                QVERIFY(left == std::tuple(window.geometry(), sidebar->sizes(), log->sizes()));
                 break;
             }
             window.setGeometry(QRect(40, 50, 700, 520));
             QTRY_COMPARE(window.size(), QSize(700, 520));
-            dragDivider(sidebarDivider(*window.mainView()), 45);
-            dragDivider(logDivider, -35);
-            geometry = window.geometry();
-            sidebar = sidebarDivider(*window.mainView())->sizes();
-            log = logDivider->sizes();
+            const QList<int> before = sidebar->sizes();
+            dragDivider(sidebar, 45);
+            dragDivider(log, -35);
+            QVERIFY(sidebar->sizes() != before);
+            left = {window.geometry(), sidebar->sizes(), log->sizes()};
         }
     }
 
