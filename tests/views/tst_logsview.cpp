@@ -94,35 +94,23 @@ private slots:
         QVERIFY(removed.count() <= 1);
     }
 
-    // An entry takes as many rows as its lines need, wrapped by cells: a wide character takes
-    // two, a tab reaches the next stop. Each entry's first line holds its time stamp.
-    void wrap_rowsByCells_data()
-    {
-        QTest::addColumn<QString>("unit");
-        QTest::addColumn<int>("cells");
-        QTest::addColumn<int>("extra"); // units beyond a full row
-        QTest::addColumn<int>("rows");
-        QTest::newRow("a full row") << "x" << 1 << 0 << 1;
-        QTest::newRow("one more than a row") << "x" << 1 << 1 << 2;
-        QTest::newRow("wide characters") << "日" << 2 << 1 << 2;
-    }
+    // An entry takes as many rows as its lines need, wrapped by cells: a full row is one, one
+    // character more is two, and a wide character takes two cells. The first line holds the stamp.
     void wrap_rowsByCells()
     {
-        QFETCH(QString, unit);
-        QFETCH(int, cells);
-        QFETCH(int, extra);
-        QFETCH(int, rows);
         for (const char *reference : {"one", "two\nrows", "three\nrows\ntall"})
             m_fixture->instances->addLog(m_id, QString::fromLatin1(reference));
         auto view = shownView();
         QVERIFY(view);
         const qreal cell = QFontMetricsF(Typography::monospacedCaption()).horizontalAdvance(u'M');
-        const int width = view->list()->viewport()->width() - 2 * LogEntryDelegate::horizontalInset;
-        const auto columns = static_cast<int>(width / cell);
-        m_fixture->instances->addLog(m_id, QStringLiteral("stamp\n") + unit.repeated(columns / cells + extra));
-        QTRY_COMPARE(view->model()->rowCount(), 4);
+        const auto columns =
+            static_cast<int>((view->list()->viewport()->width() - 2 * LogEntryDelegate::horizontalInset) / cell);
+        for (const QString &line :
+             {QString(columns, u'x'), QString(columns + 1, u'x'), QStringLiteral("日").repeated(columns / 2 + 1)})
+            m_fixture->instances->addLog(m_id, QStringLiteral("stamp\n") + line);
+        QTRY_COMPARE(view->model()->rowCount(), 6);
         const auto height = [&](int row) { return view->list()->visualRect(view->model()->index(row)).height(); };
-        QCOMPARE(height(3), height(rows));
+        QCOMPARE(QList<int>({height(3), height(4), height(5)}), QList<int>({height(1), height(2), height(2)}));
     }
 
     void following_theNewestUnlessTheReaderIsElsewhere_data()

@@ -37,29 +37,6 @@ private slots:
         QCOMPARE(layout.lineRowCount(line), rows.size());
         QCOMPARE(layout.rowCount(QString(line + u'\n' + line)), 2 * rows.size());
     }
-
-    void rowStarts_data()
-    {
-        // The line, its width, where each row begins, and the cells of the part before "X" in its row.
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<QList<qsizetype>>("starts");
-        QTest::addColumn<int>("cellsBeforeX");
-        QTest::newRow("plain") << "abcdefgXi" << 3 << QList<qsizetype>{0, 3, 6} << 1;
-        QTest::newRow("tab stops counted from the row") << "abcdefghijkl\tX" << 10 << QList<qsizetype>{0, 10} << 8;
-    }
-    void rowStarts()
-    {
-        QFETCH(QString, line);
-        QFETCH(int, columns);
-        QFETCH(QList<qsizetype>, starts);
-        QFETCH(int, cellsBeforeX);
-        const TextColumns layout(columns);
-        QCOMPARE(layout.rowStarts(line), starts);
-        const qsizetype x = line.indexOf(u'X');
-        const qsizetype rowStart = *std::prev(std::upper_bound(starts.cbegin(), starts.cend(), x));
-        QCOMPARE(layout.cells(QStringView(line).sliced(rowStart, x - rowStart)), cellsBeforeX);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestTextColumns)
