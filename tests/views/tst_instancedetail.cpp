@@ -4,11 +4,8 @@
 #include "ViewTesting.h"
 
 #include "core/ReferenceDate.h"
-#include "instances/HealthMonitor.h"
 #include "platform/ProcessInfo.h"
-#include "views/InstanceActions.h"
 #include "views/InstanceDetailView.h"
-#include "views/InstanceHealthView.h"
 #include "views/LogFindBar.h"
 #include "views/LogListModel.h"
 #include "views/LogsView.h"
@@ -17,7 +14,6 @@
 #include "views/SystemColors.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QLineEdit>
 #include <QLocale>
 #include <QRegularExpression>
@@ -58,7 +54,6 @@ private slots:
         const HalvexInstance billing = m_fixture->add(QStringLiteral("billing"));
         m_fixture->instances->addLog(billing.id, QStringLiteral("billing only"));
         InstanceDetailView view(record.id, m_fixture->context());
-        QCOMPARE(view.value(QStringLiteral("Port")), QStringLiteral("18080"));
         QCOMPARE(view.value(QStringLiteral("Auth Token")), QStringLiteral("0123456789abcdefghij"));
         QCOMPARE(view.value(QStringLiteral("Data Directory")), m_fixture->storage() + QStringLiteral("/orders"));
         QCOMPARE(view.value(QStringLiteral("Created")),
@@ -119,35 +114,6 @@ private slots:
         QVERIFY(view->value(QStringLiteral("Last Run")).startsWith(QStringLiteral("ended by signal 9 (SIGKILL) at ")));
     }
 
-    void openDataFolder_opensOnlyAFolderThatExists_data()
-    {
-        QTest::addColumn<bool>("exists");
-        QTest::addColumn<bool>("desktopTakesIt");
-        QTest::addColumn<QString>("alert");
-        QTest::newRow("opened") << true << true << QString();
-        QTest::newRow("not made yet") << false << true << "No Data Folder Yet";
-        QTest::newRow("no file manager") << true << false << "Could Not Open";
-    }
-    void openDataFolder_opensOnlyAFolderThatExists()
-    {
-        QFETCH(bool, exists);
-        QFETCH(bool, desktopTakesIt);
-        QFETCH(QString, alert);
-        const HalvexInstance record = m_fixture->add(QStringLiteral("orders"));
-        const QString folder = m_fixture->instances->dataDirectoryPath(record);
-        if (!exists)
-            QVERIFY(QDir(folder).removeRecursively());
-        m_fixture->urlOpener.setSucceeds(desktopTakesIt);
-        InstanceDetailView view(record.id, m_fixture->context());
-        menuAction(*view.actionsButton()->menu(), QStringLiteral("Open Data Folder"))->trigger();
-        QCOMPARE(m_fixture->urlOpener.opened(), exists ? QList<QUrl>{QUrl::fromLocalFile(folder)} : QList<QUrl>());
-        QCOMPARE(m_fixture->prompter.alerts().size(), alert.isEmpty() ? 0 : 1);
-        if (!alert.isEmpty()) {
-            QCOMPARE(m_fixture->prompter.alerts().first().title, alert);
-            QVERIFY(m_fixture->prompter.alerts().first().message.contains(folder));
-        }
-    }
-
     // Ctrl+F from anywhere in the pane finds in the log; "Save Log…" writes the entries as shown;
     // "Clear Logs" leaves the placeholder.
     void logTools_findSaveAndClear()
@@ -183,31 +149,6 @@ private slots:
         QTest::mouseClick(view->clearLogsButton(), Qt::LeftButton);
         QVERIFY(m_fixture->instances->logs(record.id).isEmpty());
         QTRY_VERIFY(view->logsView()->showsPlaceholder());
-    }
-
-    // The server is watched only while the pane shows it running, whichever record the pane
-    // showed first.
-    void health_isWatchedOnlyWhileShownRunning()
-    {
-        m_fixture->useExecutable(TestSupport::serverPath());
-        const HalvexInstance orders = m_fixture->add(QStringLiteral("orders"));
-        m_fixture->instances->startInstance(orders);
-        QTRY_COMPARE_WITH_TIMEOUT(m_fixture->instances->runState(orders.id), State::Running, 15000);
-        auto view = shownDetail(m_fixture->add(QStringLiteral("stopped")).id);
-        QVERIFY(view);
-        InstanceHealthView *health = view->healthView();
-        HealthMonitor *monitor = health->monitor();
-        QVERIFY(!monitor->isWatching() && health->isHidden());
-        view->setInstanceID(orders.id);
-        QCOMPARE(monitor->pid(), *m_fixture->instances->processId(orders.id));
-        monitor->setInterval(std::chrono::milliseconds(100));
-        QTRY_COMPARE(health->value(QStringLiteral("Answers")), QStringLiteral("OK"));
-        view->hide();
-        QVERIFY(!monitor->isWatching());
-        view->show();
-        QVERIFY(monitor->isWatching());
-        m_fixture->instances->stopInstance(m_fixture->current(orders.id));
-        QVERIFY(!monitor->isWatching() && health->isHidden());
     }
 };
 
