@@ -307,6 +307,13 @@ private slots:
             menuAction(*menu, QString::fromLatin1(entry))->trigger();
             QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(copied));
         }
+        // The data folder opens while it exists; before the first start the user is told why not.
+        const QString folder = m_fixture->instances->dataDirectoryPath(orders);
+        menuAction(*menu, QStringLiteral("Open Data Folder"))->trigger();
+        QVERIFY(QDir(folder).removeRecursively());
+        menuAction(*menu, QStringLiteral("Open Data Folder"))->trigger();
+        QCOMPARE(m_fixture->urlOpener.opened(), QList<QUrl>{QUrl::fromLocalFile(folder)});
+        QVERIFY(ViewTesting::alerts(m_fixture->prompter).value(0).startsWith(QStringLiteral("No Data Folder Yet: ")));
         menuAction(*menu, QStringLiteral("Edit"))->trigger();
         menu->close();
         QVERIFY(view->instanceForm());
