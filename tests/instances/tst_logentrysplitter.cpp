@@ -3,6 +3,9 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
+// A server's output in, log entries out: whole lines, UTF-8 decoded across chunks, within a bound.
 class TestLogEntrySplitter : public QObject
 {
     Q_OBJECT
@@ -10,50 +13,44 @@ class TestLogEntrySplitter : public QObject
 private:
     static constexpr qsizetype bound = LogEntrySplitter::maximumEntry;
 
+    // "<flush>" stands for the reader giving up waiting for the rest of a line.
     static QStringList run(const QByteArrayList &chunks)
     {
         LogEntrySplitter splitter;
         QStringList entries;
         for (const QByteArray &chunk : chunks) {
-            if (chunk == "<flush>") {
-                if (const auto entry = splitter.flush())
-                    entries.append(*entry);
-            } else {
+            if (chunk != "<flush>")
                 entries += splitter.feed(chunk);
-            }
+            else if (const auto entry = splitter.flush())
+                entries.append(*entry);
         }
         return entries;
-    }
-    // Output written in pieces of the size a reader takes at a time.
-    static QByteArrayList pieces(const QByteArray &output, qsizetype size)
-    {
-        QByteArrayList chunks;
-        for (qsizetype at = 0; at < output.size(); at += size)
-            chunks.append(output.mid(at, size));
-        return chunks;
     }
 
 private slots:
     void chunks_data()
     {
-        // "<flush>" stands for the reader giving up waiting for the rest of a line.
         QTest::addColumn<QByteArrayList>("chunks");
         QTest::addColumn<QStringList>("entries");
         QTest::newRow("several lines stay one trimmed entry")
-            << QByteArrayList{"  hello\nworld\n"} << QStringList{QStringLiteral("hello\nworld")};
-        QTest::newRow("a line waits for its end") << QByteArrayList{"hel", "lo\nwor", "ld\n"}
-                                                  << QStringList{QStringLiteral("hello"), QStringLiteral("world")};
+            << QByteArrayList{"  hello\nworld\n"} << QStringList{u"hello\nworld"_s};
+        QTest::newRow("a line waits for its end")
+            << QByteArrayList{"hel", "lo\nwor", "ld\n"} << QStringList{u"hello"_s, u"world"_s};
         QTest::newRow("white space only") << QByteArrayList{"  \n"} << QStringList{QString()};
-        QTest::newRow("character split across chunks")
-            << QByteArrayList{"caf\xC3", "\xA9 done\n"} << QStringList{QStringLiteral("café done")};
-        QTest::newRow("invalid chunk dropped") << QByteArrayList{"ok\n", "\xFF\xFE\n", "next\n"}
-                                               << QStringList{QStringLiteral("ok"), QStringLiteral("next")};
-        QTest::newRow("flush gives the held line") << QByteArrayList{"prompt> ", "<flush>", "answer\n"}
-                                                   << QStringList{QStringLiteral("prompt>"), QStringLiteral("answer")};
+        QTest::newRow("flush gives the held line")
+            << QByteArrayList{"prompt> ", "<flush>", "answer\n", "<flush>"} << QStringList{u"prompt>"_s, u"answer"_s};
         QTest::newRow("line end after a flush is no entry")
-            << QByteArrayList{"Starting", "<flush>", "\n", "next\n"}
-            << QStringList{QStringLiteral("Starting"), QStringLiteral("next")};
-        QTest::newRow("nothing held, nothing flushed") << QByteArrayList{"a\n", "<flush>"} << QStringList{"a"};
+            << QByteArrayList{"Starting", "<flush>", "\n", "next\n"} << QStringList{u"Starting"_s, u"next"_s};
+        QTest::newRow("two-byte character split")
+            << QByteArrayList{"caf\xC3", "\xA9 done\n"} << QStringList{u"café done"_s};
+        QTest::newRow("three-byte character split twice")
+            << QByteArrayList{"\xE2", "\x82", "\xAC\n"} << QStringList{u"€"_s};
+        QTest::newRow("invalid chunk dropped, the next kept")
+            << QByteArrayList{"ok\n", "\xFF\xFE\n", "next\n"} << QStringList{u"ok"_s, u"next"_s};
+        QTest::newRow("stray continuation byte dropped with its chunk")
+            << QByteArrayList{"\xA9x\n", "y\n"} << QStringList{u"y"_s};
+        QTest::newRow("broken carry dropped with its chunk")
+            << QByteArrayList{"a\xC3", "b\n", "c\n"} << QStringList{u"ac"_s};
     }
     void chunks()
     {
@@ -64,14 +61,13 @@ private slots:
 
     void longOutput_cutAtLineEndsWithinTheBound_data()
     {
-        // The output is fed in chunks of chunkSize bytes, as a reader takes it (0: all at once).
+        // The output is fed in chunks of chunkSize bytes, as a reader takes it.
         QTest::addColumn<QByteArray>("output");
         QTest::addColumn<qsizetype>("chunkSize");
         QTest::addColumn<QList<qsizetype>>("sizes");
-        const qsizetype read = 12 * 1024;
         QTest::newRow("one long line, cut only at the bound")
             << QByteArray(200000, 'x') + '\n'
-            << read << QList<qsizetype>{bound, bound, bound, 200000 - 3 * bound};
+            << qsizetype(12 * 1024) << QList<qsizetype>{bound, bound, bound, 200000 - 3 * bound};
         QTest::newRow("line ending at the bound") << QByteArray(bound, 'x') + "\nnext\n"
                                                   << bound + 1 << QList<qsizetype>{bound, 4};
         QByteArray lines;
@@ -83,16 +79,19 @@ private slots:
             sizes.append(end - start);
             start = end + 1;
         }
-        QTest::newRow("many lines in one chunk") << lines << qsizetype(0) << sizes;
+        QTest::newRow("many lines in one chunk") << lines << lines.size() << sizes;
         QTest::newRow("emoji across the bound") << QByteArray(bound - 1, 'x') + "\xF0\x9F\x98\x80\n"
-                                                << qsizetype(0) << QList<qsizetype>{bound - 1, 2};
+                                                << bound + 4 << QList<qsizetype>{bound - 1, 2};
     }
     void longOutput_cutAtLineEndsWithinTheBound()
     {
         QFETCH(QByteArray, output);
         QFETCH(qsizetype, chunkSize);
         QFETCH(QList<qsizetype>, sizes);
-        const QStringList entries = run(pieces(output, chunkSize > 0 ? chunkSize : output.size()));
+        QByteArrayList chunks;
+        for (qsizetype at = 0; at < output.size(); at += chunkSize)
+            chunks.append(output.mid(at, chunkSize));
+        const QStringList entries = run(chunks);
         QList<qsizetype> actual;
         for (const QString &entry : entries)
             actual.append(entry.size());
