@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
+using TestSupport::logMessages;
 using TestSupport::readFile;
 using TestSupport::writeFile;
 
@@ -65,10 +66,7 @@ private:
     }
     static HalvexInstance named(const QString &name) { return HalvexInstance::create(name, u"t"_s, 8080); }
     static QString configured(const QString &name) { return u"✓ Local DNS configured: "_s + name + u".halvex.local"_s; }
-    QStringList messages(const HalvexInstance &instance) const
-    {
-        return TestSupport::logMessages(m_manager->logs(instance.id));
-    }
+    QStringList messages(const HalvexInstance &instance) const { return logMessages(m_manager->logs(instance.id)); }
     // Adds or removes and waits for the outcome's lines.
     QStringList update(const HalvexInstance &instance, bool add, int lines = 1)
     {
@@ -97,26 +95,35 @@ private slots:
     {
         m_manager.reset();
         m_hostNames.reset();
-        m_runner.reset();
     }
 
-    // No second line, and no password asked for a change that is already in place.
-    void addThenRemove_onlyWhenNeeded_data() { withHelperAndShell(); }
+    // No second line, and no password asked for a change that is already in place. Already root,
+    // the command runs without pkexec.
+    void addThenRemove_onlyWhenNeeded_data()
+    {
+        QTest::addColumn<bool>("helper");
+        QTest::addColumn<bool>("root");
+        QTest::newRow("helper") << true << false;
+        QTest::newRow("shell") << false << false;
+        QTest::newRow("helper, as root") << true << true;
+        QTest::newRow("shell, as root") << false << true;
+    }
     void addThenRemove_onlyWhenNeeded()
     {
         QFETCH(bool, helper);
-        build(helper, standIn());
+        QFETCH(bool, root);
+        build(helper, root ? std::nullopt : std::optional(standIn()));
         const HalvexInstance db = named(u"db"_s);
         const QStringList done{configured(u"db"_s)};
         for (int twice = 0; twice < 2; ++twice) {
             QCOMPARE(update(db, true), done);
             QCOMPARE(hosts(), "127.0.0.1 localhost\n127.0.0.1 db.halvex.local\n"_ba);
-            QCOMPARE(calls().size(), 1);
+            QCOMPARE(calls().size(), root ? 0 : 1);
         }
         for (int twice = 0; twice < 2; ++twice) {
             QCOMPARE(update(db, false), done);
             QCOMPARE(hosts(), "127.0.0.1 localhost\n"_ba);
-            QCOMPARE(calls().size(), 2);
+            QCOMPARE(calls().size(), root ? 0 : 2);
         }
     }
 
@@ -247,41 +254,6 @@ private slots:
         }
         QCOMPARE(calls().size(), 0);
         QCOMPARE(hosts(), "127.0.0.1 localhost\n"_ba);
-    }
-
-    void asRoot_runsWithoutPkexec_data() { withHelperAndShell(); }
-    void asRoot_runsWithoutPkexec()
-    {
-        QFETCH(bool, helper);
-        build(helper, std::nullopt);
-        QCOMPARE(update(named(u"direct"_s), true), QStringList{configured(u"direct"_s)});
-        QCOMPARE(hosts(), "127.0.0.1 localhost\n127.0.0.1 direct.halvex.local\n"_ba);
-        QCOMPARE(calls().size(), 0);
-    }
-
-    // A build tree never uses a helper installed on the system, which may be another version's.
-    void installedHelper_data()
-    {
-        QTest::addColumn<QString>("programDir");
-        QTest::addColumn<QString>("helper");
-        QTest::addColumn<bool>("chosen");
-        QTest::newRow("installed, run through a link") << u"bin"_s << u"usr/libexec/hosts"_s << true;
-        QTest::newRow("build tree") << u"build/bin"_s << u"usr/libexec/hosts"_s << false;
-        QTest::newRow("helper not executable") << u"usr/bin"_s << u"usr/libexec/plain"_s << false;
-    }
-    void installedHelper()
-    {
-        QFETCH(QString, programDir);
-        QFETCH(QString, helper);
-        QFETCH(bool, chosen);
-        for (const char *dir : {"usr/bin", "usr/libexec", "build/bin"})
-            QVERIFY(QDir().mkpath(path(dir)));
-        QVERIFY(QFile::link(path("usr/bin"), path("bin")));
-        writeFile(path("usr/libexec/hosts"), "#!/bin/sh\n", QFile::ReadOwner | QFile::ExeOwner);
-        writeFile(path("usr/libexec/plain"), "#!/bin/sh\n", QFile::ReadOwner);
-        const QString helperPath = m_dir->filePath(helper);
-        QCOMPARE(PrivilegedCommandRunner::installedHelper(helperPath, path("usr/bin"), m_dir->filePath(programDir)),
-                 chosen ? std::optional(helperPath) : std::nullopt);
     }
 };
 

@@ -28,12 +28,11 @@ private:
     std::unique_ptr<TestHome> m_home;
 
     InstanceManager &manager() const { return *m_home->instances; }
-    // An instance of the executable on a free port, with an empty log.
-    HalvexInstance add(const QString &name, const QString &executable = TestSupport::serverPath(),
-                       const QString &token = u"secret-token"_s)
+    // An instance of the executable, on a free port unless given one, with an empty log.
+    HalvexInstance add(const QString &name, const QString &executable = TestSupport::serverPath(), quint16 port = 0)
     {
         m_home->useExecutable(executable);
-        const HalvexInstance added = m_home->add(name, TestSupport::freePort(), token);
+        const HalvexInstance added = m_home->add(name, port ? port : TestSupport::freePort());
         manager().clearLogs(added.id);
         return added;
     }
@@ -76,20 +75,11 @@ private slots:
     }
     void cleanup() { m_home.reset(); }
 
-    void environment_theFourVariablesOverTheApplicationsOwn_data()
-    {
-        QTest::addColumn<QString>("token");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("long token") << u"0123456789abcdef"_s << u"0123456789***"_s;
-        QTest::newRow("short token") << u"abcd"_s << u"abcd***"_s;
-    }
     void environment_theFourVariablesOverTheApplicationsOwn()
     {
-        QFETCH(QString, token);
-        QFETCH(QString, shown);
         qputenv("HALVEX_PORT", "1");
         qputenv("HALVEX_TEST_MARKER", "kept");
-        const HalvexInstance instance = add(u"env"_s, u"/usr/bin/env"_s, token);
+        const HalvexInstance instance = add(u"env"_s, u"/usr/bin/env"_s);
         startUntil(instance, State::Stopped);
         qunsetenv("HALVEX_PORT");
         qunsetenv("HALVEX_TEST_MARKER");
@@ -101,106 +91,96 @@ private slots:
         QCOMPARE(log.mid(0, 11),
                  (QStringList{u"Verifying binary: /usr/bin/env"_s, log.value(1), u"Binary architectures: x86_64"_s,
                               u"✅ Architecture check passed (x86_64)"_s, u"✓ Data directory created: "_s + directory,
-                              u"Environment variables:"_s, u"  HALVEX_AUTH_TOKEN: "_s + shown,
+                              u"Environment variables:"_s, u"  HALVEX_AUTH_TOKEN: secret-tok***"_s,
                               u"  HALVEX_DATA_DIR: "_s + directory, u"  HALVEX_PORT: "_s + port, u"  HALVEX_TZ: UTC"_s,
                               u"✓ Instance 'env' started on port "_s + port}));
         QVERIFY(log.value(11).startsWith(u"Process ID: "_s));
         // What the server printed: its environment, a variable a line.
         const QStringList variables = log.join(u'\n').split(u'\n');
         for (const QString &variable :
-             QStringList{u"HALVEX_AUTH_TOKEN="_s + token, u"HALVEX_DATA_DIR="_s + directory, u"HALVEX_PORT="_s + port,
-                         u"HALVEX_TZ=UTC"_s, u"HALVEX_TEST_MARKER=kept"_s})
+             QStringList{u"HALVEX_AUTH_TOKEN=secret-token"_s, u"HALVEX_DATA_DIR="_s + directory,
+                         u"HALVEX_PORT="_s + port, u"HALVEX_TZ=UTC"_s, u"HALVEX_TEST_MARKER=kept"_s})
             QVERIFY2(variables.contains(variable), qPrintable(variable));
     }
 
-    void refusedExecutable_launchesNothing_data()
+    // What a start finds out about the executable, in the words of the log ("<path>" stands for
+    // its path): the lines, one after the other, and the last line of the log.
+    void executableChecks_data()
     {
-        QTest::addColumn<QString>("file"); // in the home; empty: none configured
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QByteArray>("content"); // or <none> configured, <missing>, <pipe>
+        QTest::addColumn<bool>("executable");
+        QTest::addColumn<bool>("quarantined");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("last");
         const QString verifying = u"Verifying binary: <path>"_s;
         const QString select = u"Please download or select a valid binary in Settings."_s;
-        QTest::newRow("not configured")
-            << QString() << QByteArray()
-            << QStringList{
-                   u"Error: Halvex binary not configured. Please download and configure the binary in Settings."_s};
-        QTest::newRow("missing") << u"gone"_s << QByteArray()
-                                 << QStringList{u"Error: Halvex binary not found at path: <path>"_s, select};
-        QTest::newRow("named pipe") << u"pipe"_s << QByteArray()
+        const QString notConfigured =
+            u"Error: Halvex binary not configured. Please download and configure the binary in Settings."_s;
+        QTest::newRow("not configured") << "<none>"_ba << true << false << QStringList{notConfigured} << notConfigured;
+        QTest::newRow("missing") << "<missing>"_ba << true << false
+                                 << QStringList{u"Error: Halvex binary not found at path: <path>"_s, select} << select;
+        QTest::newRow("named pipe") << "<pipe>"_ba << true << false
                                     << QStringList{verifying, u"❌ ERROR: Binary is a named pipe, not a regular file"_s,
-                                                   select};
-        QTest::newRow("script") << u"script.sh"_s << "#!/bin/sh\necho hi\n"_ba
+                                                   select}
+                                    << select;
+        const QString needX86 = u"You need a binary with x86_64 support for your Mac"_s;
+        QTest::newRow("script") << "#!/bin/sh\necho hi\n"_ba << true << false
                                 << QStringList{verifying, u"Binary type: POSIX shell script, ASCII text executable"_s,
                                                u"Binary architectures: "_s,
-                                               u"❌ ERROR: Binary doesn't support x86_64 architecture!"_s,
-                                               u"You need a binary with x86_64 support for your Mac"_s};
+                                               u"❌ ERROR: Binary doesn't support x86_64 architecture!"_s, needX86}
+                                << needX86;
+        // Passes the checks; this system then cannot run it.
+        const QByteArray slice(16, '\0');
+        QTest::newRow("universal, x86_64 among others")
+            << "\xCA\xFE\xBA\xBE\0\0\0\x02\x01\0\0\x07"_ba + slice + "\x01\0\0\x0C"_ba + slice << true << false
+            << QStringList{u"Binary architectures: x86_64 arm64"_s, u"✅ Architecture check passed (x86_64)"_s}
+            << u"Failed to start instance: Exec format error"_s;
+        const QByteArray elf = TestSupport::readFile(u"/bin/true"_s);
+        const QString warning = u"⚠️ Warning: Binary may not be executable (attempting anyway)"_s;
+        const QString chmod = u"If this fails, run: chmod +x \"<path>\""_s;
+        const QString denied = u"Failed to start instance: Permission denied"_s;
+        QTest::newRow("not executable") << elf << false << false
+                                        << QStringList{warning, u"Current permissions: 644"_s, chmod} << denied;
+        QTest::newRow("not executable, quarantined")
+            << elf << false << true
+            << QStringList{warning, u"Current permissions: 644"_s,
+                           u"⚠️ File has quarantine attribute - this may cause issues"_s,
+                           u"To fix: xattr -d com.apple.quarantine \"<path>\""_s, chmod}
+            << denied;
     }
-    void refusedExecutable_launchesNothing()
+    void executableChecks()
     {
-        QFETCH(QString, file);
         QFETCH(QByteArray, content);
-        QFETCH(QStringList, expected);
-        const QString path = m_home->path(file);
-        if (!content.isEmpty())
-            QVERIFY(TestSupport::writeFile(path, content, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        if (file == u"pipe")
-            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0700), 0);
-        const HalvexInstance instance = add(u"refused"_s, file.isEmpty() ? QString() : path);
+        QFETCH(bool, executable);
+        QFETCH(bool, quarantined);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, last);
+        const QString path = m_home->path(u"halvex"_s);
+        const QByteArray native = QFile::encodeName(path);
+        if (content == "<pipe>")
+            QCOMPARE(::mkfifo(native.constData(), 0700), 0);
+        else if (!content.startsWith('<'))
+            QVERIFY(TestSupport::writeFile(path, content,
+                                           QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther |
+                                               (executable ? QFile::ExeOwner : QFile::Permission())));
+        if (quarantined && ::setxattr(native.constData(), "user.com.apple.quarantine", "0081;", 5, 0) != 0)
+            QSKIP("This file system keeps no extended attributes");
+        const HalvexInstance instance = add(u"checked"_s, content == "<none>" ? QString() : path);
         manager().startInstance(instance);
-        QCOMPARE(messages(instance), expected.replaceInStrings(u"<path>"_s, path));
+        const QStringList log = messages(instance);
+        lines.replaceInStrings(u"<path>"_s, path);
+        QCOMPARE(log.mid(log.indexOf(lines.first()), lines.size()), lines);
+        QCOMPARE(log.last(), last);
         QCOMPARE(stateOf(instance), State::Stopped);
         QVERIFY(!current(instance).isRunning);
-    }
-
-    // A universal file that holds x86_64 among other architectures passes the check; this system
-    // then cannot run it.
-    void universalExecutableWithX86_64_passes()
-    {
-        const QByteArray slice(16, '\0');
-        const QString path = m_home->path(u"universal"_s);
-        QVERIFY(TestSupport::writeFile(path,
-                                       "\xCA\xFE\xBA\xBE\0\0\0\x02\x01\0\0\x07"_ba + slice + "\x01\0\0\x0C"_ba + slice,
-                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        const HalvexInstance instance = add(u"universal"_s, path);
-        manager().startInstance(instance);
-        const QStringList log = messages(instance);
-        const qsizetype found = log.indexOf(u"Binary architectures: x86_64 arm64"_s);
-        QVERIFY2(found > 0, qPrintable(log.join(u'\n')));
-        QCOMPARE(log.value(found + 1), u"✅ Architecture check passed (x86_64)"_s);
-        QCOMPARE(log.last(), u"Failed to start instance: Exec format error"_s);
-    }
-
-    void notExecutable_warnsThenTries()
-    {
-        const QString path = m_home->path(u"halvex"_s);
-        QVERIFY(TestSupport::writeFile(path, TestSupport::readFile(u"/bin/true"_s),
-                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
-        const bool quarantined =
-            ::setxattr(QFile::encodeName(path).constData(), "user.com.apple.quarantine", "0081;", 5, 0) == 0;
-        const HalvexInstance instance = add(u"locked"_s, path);
-        manager().startInstance(instance);
-        QStringList expected{u"⚠️ Warning: Binary may not be executable (attempting anyway)"_s,
-                             u"Current permissions: 644"_s};
-        if (quarantined) {
-            expected << u"⚠️ File has quarantine attribute - this may cause issues"_s
-                     << u"To fix: xattr -d com.apple.quarantine \""_s + path + u'"';
-        }
-        expected << u"If this fails, run: chmod +x \""_s + path + u'"';
-        const QStringList log = messages(instance);
-        QCOMPARE(log.mid(log.indexOf(expected.first()), expected.size()), expected);
-        QCOMPARE(log.last(), u"Failed to start instance: Permission denied"_s);
-        QCOMPARE(stateOf(instance), State::Stopped);
     }
 
     void takenPort_launchesNothingAndNamesTheHolder()
     {
         QTcpServer holder;
         QVERIFY(holder.listen(QHostAddress::Any, 0));
-        HalvexInstance instance = add(u"blocked"_s);
-        instance.port = holder.serverPort();
-        QVERIFY(manager().updateInstance(instance));
-        manager().clearLogs(instance.id);
-        manager().startInstance(current(instance));
+        const HalvexInstance instance = add(u"blocked"_s, TestSupport::serverPath(), holder.serverPort());
+        manager().startInstance(instance);
         QCOMPARE(messages(instance).last(), u"❌ Port %1 is already in use by %2 (PID %3)"_s.arg(instance.port)
                                                 .arg(ProcessInfo::name(::getpid()))
                                                 .arg(::getpid()));
@@ -208,14 +188,13 @@ private slots:
         QCOMPARE(stateOf(instance), State::Stopped);
     }
 
-    // Twice, since a server that has ended must leave nothing behind that keeps the next from
-    // starting.
-    void startReadyStopRestart()
+    // Started twice, since a server that has ended must leave nothing behind that keeps the next
+    // from starting; the second ends with the deletion of its instance.
+    void startReadyStopRestartDelete()
     {
         withHostNames();
         const HalvexInstance instance = add(u"orders"_s);
-        for (int run = 0; run < 2; ++run) {
-            manager().clearLogs(instance.id);
+        for (const bool deleted : {false, true}) {
             manager().startInstance(instance);
             // Running as far as the buttons and the quit are concerned, but not ready yet.
             QCOMPARE(stateOf(instance), State::Starting);
@@ -224,16 +203,22 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Running, 15000);
             QVERIFY(logged(instance, u"✅ Instance 'orders' is accepting connections on port %1"_s.arg(instance.port)));
             QTRY_VERIFY(hasHostName(instance));
-
+            const qint64 pid = pidOf(instance);
+            if (deleted) {
+                manager().deleteInstance(instance); // the caller's copy still says "not running"
+                QTRY_VERIFY_WITH_TIMEOUT(!isAlive(pid), 15000);
+                QTRY_VERIFY(!hasHostName(instance));
+                return;
+            }
             manager().stopInstance(current(instance));
             QCOMPARE(stateOf(instance), State::Stopping);
             QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Stopped, 15000);
             const QStringList log = messages(instance);
             QCOMPARE(log.mid(log.indexOf(u"Instance stopped"_s), 2),
                      (QStringList{u"Instance stopped"_s, u"The server ended with exit code 0"_s}));
-            QVERIFY(!current(instance).isRunning);
-            QVERIFY(runRecords().isEmpty());
+            QVERIFY(!current(instance).isRunning && runRecords().isEmpty());
             QTRY_VERIFY(!hasHostName(instance));
+            manager().clearLogs(instance.id);
         }
     }
 
@@ -271,109 +256,68 @@ private slots:
         QVERIFY(logged(instance, u"The server ended with signal 9 (SIGKILL)"_s));
     }
 
-    void exit_explainedAndHostNameGivenBack_data()
+    void endDuringStartUp_explainedAndHostNameGivenBack_data()
     {
-        QTest::addColumn<QByteArray>("variable"); // of exit_with; none: the real server, killed once running
+        QTest::addColumn<QByteArray>("variable"); // of exit_with
         QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("exit code during start-up")
-            << "EXIT_CODE"_ba
-            << "3"_ba << u"❌ The server ended during start-up with exit code 3"_s;
-        QTest::newRow("signal during start-up")
-            << "EXIT_SIGNAL"_ba
-            << "11"_ba << u"❌ The server ended during start-up with signal 11 (SIGSEGV)"_s;
-        QTest::newRow("killed while running")
-            << QByteArray() << QByteArray() << u"The server ended with signal 9 (SIGKILL)"_s;
+        QTest::addColumn<QString>("how");
+        QTest::newRow("exit code") << "EXIT_CODE"_ba
+                                   << "3"_ba << u"exit code 3"_s;
+        QTest::newRow("signal") << "EXIT_SIGNAL"_ba
+                                << "11"_ba << u"signal 11 (SIGSEGV)"_s;
     }
-    void exit_explainedAndHostNameGivenBack()
+    void endDuringStartUp_explainedAndHostNameGivenBack()
     {
-        withHostNames();
         QFETCH(QByteArray, variable);
         QFETCH(QByteArray, value);
-        QFETCH(QString, line);
-        const bool wasRunning = variable.isEmpty();
-        const HalvexInstance instance = add(u"brief"_s, wasRunning ? TestSupport::serverPath() : program("exit_with"));
-        if (wasRunning) {
-            startUntil(instance, State::Running);
-            QTRY_VERIFY(hasHostName(instance));
-            ::kill(static_cast<pid_t>(pidOf(instance)), SIGKILL);
-        } else {
-            qputenv(variable.constData(), value);
-            manager().startInstance(instance);
-            qunsetenv(variable.constData());
-        }
-        QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Stopped, 15000);
-        const QStringList log = messages(instance);
-        const qsizetype stopped = log.indexOf(u"Instance stopped"_s);
-        QCOMPARE(log.value(stopped + 1), line);
-        // What it printed before it ended is shown before its end.
-        if (!wasRunning)
-            QVERIFY(log.indexOf(u"ending at once"_s) >= 0 && log.indexOf(u"ending at once"_s) < stopped);
-        QCOMPARE(manager().lastRun(instance.id)->duringStartup, !wasRunning);
-        QVERIFY(!current(instance).isRunning);
-        QTRY_VERIFY(!hasHostName(instance));
-    }
-
-    void deleteOfARunningInstance_stopsItsServer()
-    {
+        QFETCH(QString, how);
         withHostNames();
-        const HalvexInstance instance = add(u"doomed"_s);
-        startUntil(instance, State::Running);
-        QTRY_VERIFY(hasHostName(instance));
-        const qint64 pid = pidOf(instance);
-        manager().deleteInstance(instance); // the caller's copy still says "not running"
-        QVERIFY(!manager().instance(instance.id));
-        QTRY_VERIFY_WITH_TIMEOUT(!isAlive(pid), 15000);
-        QTRY_VERIFY(!hasHostName(instance));
+        const HalvexInstance instance = add(u"brief"_s, program("exit_with"));
+        qputenv(variable.constData(), value);
+        manager().startInstance(instance);
+        qunsetenv(variable.constData());
+        QTRY_COMPARE(stateOf(instance), State::Stopped);
+        // What it printed before it ended is shown before its end.
+        const QStringList log = messages(instance);
+        const qsizetype printed = log.indexOf(u"ending at once"_s);
+        QVERIFY(printed >= 0);
+        QCOMPARE(log.mid(log.indexOf(u"Instance stopped"_s, printed), 2),
+                 (QStringList{u"Instance stopped"_s, u"❌ The server ended during start-up with "_s + how}));
+        QVERIFY(manager().lastRun(instance.id)->duringStartup && !current(instance).isRunning);
+        // The host name given at its start is taken back, although nobody asked it to stop.
+        QTRY_COMPARE(messages(instance).count(u"✓ Local DNS configured: brief.halvex.local"_s), 2);
+        QVERIFY(!hasHostName(instance));
     }
 
-    void survivorOfAKilledApplication_isAdoptedAndStoppable()
+    // After the application died: its server is found and can be stopped; a record whose PID now
+    // belongs to another program, started at another time, goes.
+    void survivorsOfAKilledApplication_adoptedOrDropped()
     {
-        const HalvexInstance instance = add(u"survivor"_s);
+        const HalvexInstance instance = add(u"survivor"_s), stale = add(u"stale"_s);
         startUntil(instance, State::Running);
         const qint64 pid = pidOf(instance);
+        QProcess other;
+        other.start(program("ignore_term"));
+        QVERIFY(other.waitForStarted());
+        auto record = RunRecord::of(stale.id, other.processId(), stale.port, m_home->path(u"output"_s));
+        QVERIFY(record);
+        ++record->startTime;
         m_home->killApplication();
         QVERIFY(isAlive(pid));
+        QVERIFY(RunRecords(m_home->m_paths.directory() + u"/run"_s).write(*record));
 
         m_home->startApplication();
         QCOMPARE(pidOf(instance), pid);
         QVERIFY(current(instance).isRunning);
         QVERIFY(logged(instance, u"ℹ️ Instance 'survivor' was still running from an earlier session (PID %1); its "
                                  "earlier output cannot be shown"_s.arg(pid)));
+        QCOMPARE(stateOf(stale), State::Stopped);
+        QCOMPARE(runRecords().size(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Running, 15000);
         manager().stopInstance(current(instance));
         QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Stopped, 15000);
         QVERIFY(logged(instance, u"The server ended; its exit status is unknown (it was started by an earlier "
                                  "session)"_s));
-        QVERIFY(runRecords().isEmpty());
-    }
-
-    // A record whose PID now belongs to another program.
-    void staleRunRecord_isDropped_data()
-    {
-        QTest::addColumn<QString>("mismatch");
-        QTest::newRow("other start time") << u"start time"_s;
-        QTest::newRow("other executable") << u"executable"_s;
-    }
-    void staleRunRecord_isDropped()
-    {
-        QFETCH(QString, mismatch);
-        const HalvexInstance instance = add(u"gone"_s);
-        QProcess other;
-        other.start(program("ignore_term"));
-        QVERIFY(other.waitForStarted());
-        auto record = RunRecord::of(instance.id, other.processId(), instance.port, m_home->path(u"output"_s));
-        QVERIFY(record);
-        if (mismatch == u"start time")
-            ++record->startTime;
-        if (mismatch == u"executable")
-            record->executable = TestSupport::serverPath();
-        m_home->killApplication();
-        QVERIFY(RunRecords(m_home->m_paths.directory() + u"/run"_s).write(*record));
-
-        m_home->startApplication();
-        QCOMPARE(stateOf(instance), State::Stopped);
-        QVERIFY(!current(instance).isRunning);
         QVERIFY(runRecords().isEmpty());
         other.kill();
         other.waitForFinished();
