@@ -256,34 +256,44 @@ private slots:
         QVERIFY(logged(instance, u"The server ended with signal 9 (SIGKILL)"_s));
     }
 
-    void endDuringStartUp_explainedAndHostNameGivenBack_data()
+    // A server that ends without being asked: its end explained, and its host name given back.
+    void ownEnd_explainedAndHostNameGivenBack_data()
     {
-        QTest::addColumn<QByteArray>("variable"); // of exit_with
+        QTest::addColumn<QByteArray>("variable"); // of exit_with; none: the real server, killed once ready
         QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<QString>("how");
-        QTest::newRow("exit code") << "EXIT_CODE"_ba
-                                   << "3"_ba << u"exit code 3"_s;
-        QTest::newRow("signal") << "EXIT_SIGNAL"_ba
-                                << "11"_ba << u"signal 11 (SIGSEGV)"_s;
+        QTest::addColumn<QString>("end");
+        QTest::newRow("exit code during start-up")
+            << "EXIT_CODE"_ba
+            << "3"_ba << u"❌ The server ended during start-up with exit code 3"_s;
+        QTest::newRow("signal during start-up")
+            << "EXIT_SIGNAL"_ba
+            << "11"_ba << u"❌ The server ended during start-up with signal 11 (SIGSEGV)"_s;
+        QTest::newRow("signal once ready")
+            << QByteArray() << QByteArray() << u"The server ended with signal 9 (SIGKILL)"_s;
     }
-    void endDuringStartUp_explainedAndHostNameGivenBack()
+    void ownEnd_explainedAndHostNameGivenBack()
     {
         QFETCH(QByteArray, variable);
         QFETCH(QByteArray, value);
-        QFETCH(QString, how);
+        QFETCH(QString, end);
         withHostNames();
-        const HalvexInstance instance = add(u"brief"_s, program("exit_with"));
-        qputenv(variable.constData(), value);
-        manager().startInstance(instance);
-        qunsetenv(variable.constData());
-        QTRY_COMPARE(stateOf(instance), State::Stopped);
-        // What it printed before it ended is shown before its end.
+        const bool ready = variable.isEmpty();
+        const HalvexInstance instance = add(u"brief"_s, ready ? TestSupport::serverPath() : program("exit_with"));
+        if (ready) {
+            startUntil(instance, State::Running);
+            QCOMPARE(::kill(static_cast<pid_t>(pidOf(instance)), SIGKILL), 0);
+        } else {
+            qputenv(variable.constData(), value);
+            manager().startInstance(instance);
+            qunsetenv(variable.constData());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Stopped, 15000);
         const QStringList log = messages(instance);
-        const qsizetype printed = log.indexOf(u"ending at once"_s);
-        QVERIFY(printed >= 0);
-        QCOMPARE(log.mid(log.indexOf(u"Instance stopped"_s, printed), 2),
-                 (QStringList{u"Instance stopped"_s, u"❌ The server ended during start-up with "_s + how}));
-        QVERIFY(manager().lastRun(instance.id)->duringStartup && !current(instance).isRunning);
+        const qsizetype stopped = log.indexOf(u"Instance stopped"_s);
+        QCOMPARE(log.value(stopped + 1), end);
+        // What it printed before it ended is shown before its end.
+        QVERIFY(ready || (log.indexOf(u"ending at once"_s) >= 0 && log.indexOf(u"ending at once"_s) < stopped));
+        QVERIFY(manager().lastRun(instance.id)->duringStartup != ready && !current(instance).isRunning);
         // The host name given at its start is taken back, although nobody asked it to stop.
         QTRY_COMPARE(messages(instance).count(u"✓ Local DNS configured: brief.halvex.local"_s), 2);
         QVERIFY(!hasHostName(instance));
