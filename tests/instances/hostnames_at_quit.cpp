@@ -12,14 +12,11 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
-    QStringList arguments = QCoreApplication::arguments().mid(1);
-    const QString elevator = arguments.takeFirst();
-    const QString hostsFile = arguments.takeFirst();
+    const QStringList arguments = QCoreApplication::arguments();
     // Never destroyed, as in the application.
-    auto *runner = new PrivilegedCommandRunner(std::nullopt, elevator);
-    auto *hostNames = new LocalHostNames(hostsFile, runner);
+    auto *hostNames = new LocalHostNames(arguments[2], new PrivilegedCommandRunner(std::nullopt, arguments[1]));
     QObject::connect(&application, &QCoreApplication::aboutToQuit, hostNames, [&] {
-        for (const QString &name : arguments)
+        for (const QString &name : arguments.mid(3))
             hostNames->update(HalvexInstance::create(name, QStringLiteral("token"), 8080), false, hostNames,
                               [](LocalHostNames::Outcome, const QString &) {});
     });

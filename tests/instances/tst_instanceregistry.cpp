@@ -1,502 +1,261 @@
 // SPDX-License-Identifier: MIT
-#include "core/AppPaths.h"
-#include "core/AppSettings.h"
 #include "instances/DataDirectories.h"
-#include "instances/InstanceManager.h"
 
-#include "TestSupport.h"
 #include "RefusedValues.h"
-#include "TestSupport.h"
-#include "FileWrites.h"
+#include "TestHome.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
-using TestSupport::logMessages;
+using namespace Qt::StringLiterals;
+using TestSupport::readFile;
+using TestSupport::writeFile;
 
-using TestSupport::json;
+namespace {
+const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+}
 
+// The list of instances, its file, and the data directories that go with its records.
 class TestInstanceRegistry : public QObject
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<AppSettings> m_settings;
+    std::unique_ptr<TestHome> m_home;
 
-    AppPaths paths() const { return AppPaths(m_dir->filePath(QStringLiteral("state"))); }
-    QString storage() const { return m_dir->filePath(QStringLiteral("data")); }
-    std::unique_ptr<InstanceManager> manager() const
+    InstanceManager &registry() const { return *m_home->instances; }
+    QString state(const QString &name = QString()) const { return m_home->m_paths.directory() + u'/' + name; }
+    QString registryFile() const { return m_home->m_paths.registryFile(); }
+    QJsonArray stored() const { return QJsonDocument::fromJson(readFile(registryFile())).array(); }
+    QString dataDirectory(const QString &name) const { return m_home->storage() + u'/' + name; }
+    static HalvexInstance named(const QString &name) { return HalvexInstance::create(name, u"token"_s, 8080); }
+    static QByteArray text(const QJsonObject &record) { return QJsonDocument(record).toJson(QJsonDocument::Compact); }
+    static bool occupied(const QString &path) { return QFileInfo::exists(path) || QFileInfo(path).isSymLink(); }
+
+    // The list stays empty, and the file is kept aside, whole, before the first save replaces it.
+    void expectRefused(const QByteArray &bytes)
     {
-        return std::make_unique<InstanceManager>(m_settings.get(), paths().registryFile());
-    }
-    QByteArray registryBytes() const
-    {
-        QFile file(paths().registryFile());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    QJsonArray registryArray() const { return QJsonDocument::fromJson(registryBytes()).array(); }
-    void writeRegistry(const QByteArray &bytes) const
-    {
-        QFile file(paths().registryFile());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    static HalvexInstance named(const QString &name, qint64 port = 8080)
-    {
-        return HalvexInstance::create(name, QStringLiteral("token"), port);
-    }
-    static bool logContains(const QStringList &log, const QString &text)
-    {
-        return std::any_of(log.begin(), log.end(), [&text](const QString &e) { return e.contains(text); });
+        m_home->killApplication();
+        QVERIFY(writeFile(registryFile(), bytes));
+        m_home->startApplication();
+        QVERIFY(registry().instances().isEmpty());
+        QCOMPARE(readFile(registryFile()), bytes);
+        m_home->add(u"fresh"_s);
+        const QStringList aside = QDir(state()).entryList({u"instances.json.corrupt-*"_s});
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readFile(state(aside.first())), bytes);
+        QCOMPARE(stored().size(), 1);
     }
 
 private slots:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_settings = std::make_unique<AppSettings>(paths());
-        m_settings->setDataStorageLocation(QUrl::fromLocalFile(storage()));
-    }
+    void init() { m_home = std::make_unique<TestHome>(); }
+    void cleanup() { m_home.reset(); }
 
-    void noFile_emptyListAndFirstAddCreatesFile()
+    void saveAndReload_everyRecordInOrderNoneRunning()
     {
-        auto registry = manager();
-        QVERIFY(registry->instances().isEmpty());
-        QVERIFY(!QFile::exists(paths().registryFile()));
-        const HalvexInstance instance = named(QStringLiteral("orders"));
-        registry->addInstance(instance);
-        QCOMPARE(registryArray().size(), 1);
-        QVERIFY(!registryBytes().contains(' '));
-        QCOMPARE(QFile::permissions(paths().registryFile()),
-                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
-    }
-
-    void add_appendsStampsUpdatedAndCreatesDataDirectory()
-    {
-        auto registry = manager();
-        registry->addInstance(named(QStringLiteral("first"), 1));
-        HalvexInstance second = named(QStringLiteral("second"), 2);
-        second.createdAt = 100.5;
-        second.updatedAt = 100.5;
-        registry->addInstance(second);
-        const HalvexInstance stored = registry->instances().last();
-        QCOMPARE(stored.id, second.id);
-        QCOMPARE(stored.createdAt, 100.5);
-        QVERIFY(stored.updatedAt > 100.5);
-        QCOMPARE(registryArray().last().toObject().value(QStringLiteral("name")).toString(), QStringLiteral("second"));
-        QVERIFY(QFileInfo(storage() + QStringLiteral("/second")).isDir());
-        QVERIFY(logContains(registry->logs(second.id),
-                            QStringLiteral("✓ Data directory created: ") + storage() + QStringLiteral("/second")));
-    }
-
-    void reload_readsEveryRecordNotRunning()
-    {
-        HalvexInstance running = named(QStringLiteral("busy"));
-        {
-            auto registry = manager();
-            running.isRunning = true;
-            registry->addInstance(running);
-            registry->addInstance(named(QStringLiteral("idle"), 9000));
-            QVERIFY(registryBytes().contains("\"isRunning\":true"));
-        }
-        auto reloaded = manager();
-        QCOMPARE(reloaded->instances().size(), 2);
-        QCOMPARE(reloaded->instances().first().id, running.id);
-        QVERIFY(!reloaded->instances().first().isRunning);
-    }
-
-    void badRecord_emptyListAndFileKeptAside()
-    {
-        const QByteArray bad = json("[{'id':'0F8FAD5B-D9CB-469F-A165-70867728950E','name':'a','authToken':'t',"
-                                    "'isRunning':false,'createdAt':1,'updatedAt':2}]");
-        writeRegistry(bad);
-        auto registry = manager();
-        QVERIFY(registry->instances().isEmpty());
-        QCOMPARE(registryBytes(), bad); // untouched at start-up
-        registry->addInstance(named(QStringLiteral("fresh")));
-        const QStringList aside = QDir(paths().directory()).entryList({QStringLiteral("instances.json.corrupt-*")});
-        QCOMPARE(aside.size(), 1);
-        QFile kept(paths().directory() + u'/' + aside.first());
-        QVERIFY(kept.open(QIODevice::ReadOnly));
-        QCOMPARE(kept.readAll(), bad);
-        QCOMPARE(registryArray().size(), 1);
-    }
-
-    // A record that could never start, or whose name would reach outside the storage location.
-    void refusedValue_failsTheRegistry_data() { RefusedValues::addRecordRows(); }
-    void refusedValue_failsTheRegistry()
-    {
-        QFETCH(QString, key);
-        QFETCH(QJsonValue, registryValue);
-        const QJsonObject good = named(QStringLiteral("orders")).toJson();
-        QJsonObject bad = named(QStringLiteral("billing"), 8081).toJson();
-        bad[key] = registryValue;
-        const QByteArray stored = QJsonDocument(QJsonArray{good, bad}).toJson(QJsonDocument::Compact);
-        writeRegistry(stored);
-        auto registry = manager();
-        QVERIFY(registry->instances().isEmpty());
-        registry->addInstance(named(QStringLiteral("fresh")));
-        QCOMPARE(QDir(paths().directory()).entryList({QStringLiteral("instances.json.corrupt-*")}).size(), 1);
-    }
-
-    void staleTemporary_removedAtStart()
-    {
-        QFile stray(paths().registryFile() + QStringLiteral(".XyZabc"));
+        HalvexInstance busy = named(u"busy"_s);
+        busy.isRunning = true;
+        busy.createdAt = busy.updatedAt = 100.5;
+        registry().addInstance(busy);
+        m_home->add(u"idle"_s);
+        const QByteArray bytes = readFile(registryFile());
+        QVERIFY(bytes.contains("\"isRunning\":true") && !bytes.contains(' '));
+        QCOMPARE(QFile::permissions(registryFile()), ownerOnly);
+        // A write cut short leaves its temporary file, tokens and all.
+        QFile stray(registryFile() + u".XyZabc"_s);
         QVERIFY(stray.open(QIODevice::WriteOnly));
         QVERIFY(stray.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFile::FileModificationTime));
         stray.close();
-        auto registry = manager();
+
+        m_home->startApplication();
         QVERIFY(!stray.exists());
+        const QList<HalvexInstance> &loaded = registry().instances();
+        QCOMPARE(loaded.size(), 2);
+        QCOMPARE(loaded[0].id, busy.id);
+        QVERIFY(loaded[0].createdAt == 100.5 && loaded[0].updatedAt > 100.5);
+        // No server of this run belongs to it: "running" would make it unstartable for ever.
+        QVERIFY(!loaded[0].isRunning);
+        QCOMPARE(loaded[1].name, u"idle"_s);
     }
 
-    void update_replacesInPlaceAndIgnoresUnknownId()
+    void unreadable_failsTheWholeFile_data()
     {
-        auto registry = manager();
-        registry->addInstance(named(QStringLiteral("a"), 1));
-        registry->addInstance(named(QStringLiteral("b"), 2));
-        registry->addInstance(named(QStringLiteral("c"), 3));
-        HalvexInstance changed = registry->instances().at(1);
-        changed.name = QStringLiteral("renamed");
-        changed.isRunning = true; // a stale copy: no server runs
-        QSignalSpy updated(registry.get(), &InstanceManager::instanceUpdated);
-        QVERIFY(registry->updateInstance(changed));
-        QCOMPARE(updated.count(), 1);
-        QCOMPARE(updated.first().first().toUuid(), changed.id);
-        QCOMPARE(registry->instances().at(1).name, QStringLiteral("renamed"));
-        QVERIFY(!registry->instances().at(1).isRunning);
-        QVERIFY(registry->instances().at(1).updatedAt > changed.updatedAt);
-        QCOMPARE(registryArray().at(1).toObject().value(QStringLiteral("name")).toString(), QStringLiteral("renamed"));
-
-        const QByteArray before = registryBytes();
-        const auto listBefore = registry->instances();
-        QString error;
-        QVERIFY(!registry->updateInstance(named(QStringLiteral("stranger")), &error));
-        QCOMPARE(error, QStringLiteral("The instance no longer exists"));
-        QCOMPARE(registry->instances(), listBefore);
-        QCOMPARE(registryBytes(), before);
-        QCOMPARE(updated.count(), 1);
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray good = text(named(u"orders"_s).toJson());
+        QJsonObject noPort = named(u"billing"_s).toJson();
+        noPort.remove(u"port"_s);
+        QTest::newRow("not an array") << "{\"instances\":[]}"_ba;
+        QTest::newRow("a record without port after a good one") << '[' + good + ',' + text(noPort) + ']';
+        QTest::newRow("a record that is no object") << '[' + good + ",1]";
+    }
+    void unreadable_failsTheWholeFile()
+    {
+        QFETCH(QByteArray, bytes);
+        expectRefused(bytes);
     }
 
-    void lookup_findsTheFirstRecordWithTheIdAfterEveryChange()
+    // A record that could never start, or whose name would reach outside the storage location.
+    void refusedValue_failsTheWholeFile_data() { RefusedValues::addRecordRows(); }
+    void refusedValue_failsTheWholeFile()
     {
-        auto registry = manager();
-        const HalvexInstance a = named(QStringLiteral("a"), 1);
-        const HalvexInstance b = named(QStringLiteral("b"), 2);
-        const HalvexInstance c = named(QStringLiteral("c"), 3);
-        HalvexInstance twin = named(QStringLiteral("twin"), 4);
-        twin.id = b.id; // the registry does not refuse a caller that repeats an id
-        for (const HalvexInstance &record : {a, b, c, twin})
-            registry->addInstance(record);
-        QCOMPARE(registry->instance(b.id)->name, QStringLiteral("b"));
+        QFETCH(QString, key);
+        QFETCH(QJsonValue, registryValue);
+        QJsonObject bad = named(u"billing"_s).toJson();
+        bad[key] = registryValue;
+        expectRefused('[' + text(named(u"orders"_s).toJson()) + ',' + text(bad) + ']');
+    }
 
-        registry->deleteInstance(a);
-        QVERIFY(!registry->instance(a.id));
-        QCOMPARE(registry->instance(c.id)->name, QStringLiteral("c"));
+    // Records are found through an index of their positions, which every change must keep true.
+    void changes_keepPositionsAndRunState()
+    {
+        const HalvexInstance a = named(u"a"_s), b = named(u"b"_s), c = named(u"c"_s);
+        for (const HalvexInstance &record : {a, b, c})
+            registry().addInstance(record);
+        QCOMPARE(registry().instanceNamed(u"C"_s)->id, c.id);
+
         HalvexInstance renamed = b;
-        renamed.name = QStringLiteral("bee");
-        registry->updateInstance(renamed);
-        QCOMPARE(registry->instances().at(0).name, QStringLiteral("bee"));
-        QCOMPARE(registry->instances().at(2).name, QStringLiteral("twin"));
+        renamed.name = u"bee"_s;
+        renamed.isRunning = true; // a stale copy: no server runs
+        renamed.updatedAt = 1;
+        QSignalSpy updated(&registry(), &InstanceManager::instanceUpdated);
+        QVERIFY(registry().updateInstance(renamed));
+        QCOMPARE(updated.count(), 1);
+        const HalvexInstance now = registry().instances().at(1);
+        QVERIFY(now.id == b.id && now.name == u"bee" && !now.isRunning && now.updatedAt > 1);
+        QCOMPARE(stored().at(1)[u"name"].toString(), u"bee"_s);
 
-        registry->deleteInstance(b);
-        QVERIFY(!registry->instance(b.id));
-        QCOMPARE(registry->instances().size(), 1);
-        QCOMPARE(registry->instance(c.id)->name, QStringLiteral("c"));
+        registry().deleteInstance(a);
+        QVERIFY(!registry().instance(a.id));
+        QCOMPARE(registry().instance(b.id)->name, u"bee"_s);
+        registry().deleteInstance(b);
+        QCOMPARE(registry().instances().size(), 1);
+        QCOMPARE(registry().instance(c.id)->name, u"c"_s);
+
+        const QByteArray before = readFile(registryFile());
+        QString error;
+        QVERIFY(!registry().updateInstance(named(u"stranger"_s), &error));
+        QCOMPARE(error, u"The instance no longer exists"_s);
+        QCOMPARE(readFile(registryFile()), before);
+        QCOMPARE(updated.count(), 1);
     }
 
-    void addInstances_announcesAndWritesOnceThenMakesTheDirectories()
+    // Only a directory the application made for the instance goes with it: what the storage
+    // location held under that name before is the user's.
+    void delete_removesRecordLogAndOnlyItsOwnDirectory_data()
     {
-        auto registry = manager();
-        registry->addInstance(named(QStringLiteral("first"), 1));
-        QList<HalvexInstance> batch;
-        for (int i = 0; i < 150; ++i)
-            batch.append(named(QStringLiteral("batch-%1").arg(i), 100 + i));
-        QSignalSpy added(registry.get(), &InstanceManager::instancesAdded);
-        FileWrites writes(paths().registryFile());
-
-        registry->addInstances(batch);
-        QCOMPARE(added.count(), 1);
-        QList<QUuid> ids;
-        for (const HalvexInstance &record : std::as_const(batch))
-            ids.append(record.id);
-        QCOMPARE(added.first().first().value<QList<QUuid>>(), ids);
-        QCOMPARE(writes.count(), 1);
-        QCOMPARE(registryArray().size(), 151);
-        QVERIFY(registry->instances().last().updatedAt > batch.last().updatedAt);
-
-        // Before its directory is made, one record is deleted and one renamed.
-        registry->deleteInstance(registry->instances().at(1));
-        HalvexInstance renamed = registry->instances().at(1);
-        renamed.name = QStringLiteral("renamed");
-        registry->updateInstance(renamed);
-        QTRY_VERIFY(QFileInfo(storage() + QStringLiteral("/batch-149")).isDir());
-        QVERIFY(QFileInfo(storage() + QStringLiteral("/renamed")).isDir());
-        QVERIFY(!QFileInfo::exists(storage() + QStringLiteral("/batch-0")));
-        QVERIFY(!QFileInfo::exists(storage() + QStringLiteral("/batch-1")));
-        QVERIFY(!registry->logs().contains(batch.first().id));
-        QVERIFY(logContains(registry->logs(batch.last().id), QStringLiteral("✓ Data directory created: ")));
-    }
-
-    void delete_removesRecordLogAndDirectory()
-    {
-        auto registry = manager();
-        const HalvexInstance keep = named(QStringLiteral("keep"), 1);
-        const HalvexInstance gone = named(QStringLiteral("gone"), 2);
-        registry->addInstance(keep);
-        registry->addInstance(gone);
-        QFile data(storage() + QStringLiteral("/gone/db.sqlite"));
-        QVERIFY(data.open(QIODevice::WriteOnly));
-        data.close();
-        registry->deleteInstance(gone);
-        QCOMPARE(registry->instances().size(), 1);
-        QVERIFY(!registry->logs().contains(gone.id));
-        QCOMPARE(registryArray().size(), 1);
-        QVERIFY(!QFileInfo::exists(storage() + QStringLiteral("/gone")));
-        QVERIFY(QFileInfo(storage() + QStringLiteral("/keep")).isDir());
-
-        registry->deleteInstance(keep); // a missing directory is no error
-        QDir(storage()).removeRecursively();
-        registry->deleteInstance(keep);
-        QVERIFY(registry->instances().isEmpty());
-        QCOMPARE(registryBytes(), QByteArray("[]"));
-    }
-
-    void unsafeNames_buildNoPath_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("dot dot") << "..";
-        QTest::newRow("dot") << ".";
-        QTest::newRow("empty") << "";
-        QTest::newRow("slash") << "keep/inner";
-        QTest::newRow("absolute") << "/etc";
-        QTest::newRow("climbing out") << "../precious";
-    }
-    void unsafeNames_buildNoPath()
-    {
-        QFETCH(QString, name);
-        auto registry = manager();
-        QVERIFY(QDir().mkpath(storage() + QStringLiteral("/keep/inner")));
-        QFile sibling(m_dir->filePath(QStringLiteral("sibling.txt")));
-        QVERIFY(sibling.open(QIODevice::WriteOnly));
-        sibling.close();
-        HalvexInstance unsafe = named(name);
-        QCOMPARE(registry->dataDirectoryPath(unsafe), QString());
-        registry->createDataDirectory(unsafe);
-        QCOMPARE(logMessages(registry->logs(unsafe.id)),
-                 QStringList{QStringLiteral("⚠️ Warning: Could not create data directory: invalid instance name")});
-        QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("precious"))));
-        registry->deleteInstance(unsafe);
-        QVERIFY(QFileInfo(storage() + QStringLiteral("/keep/inner")).isDir());
-        QVERIFY(QFileInfo::exists(m_dir->filePath(QStringLiteral("sibling.txt"))));
-    }
-
-    // What was in the storage location before an instance of that name came is not the instance's.
-    void delete_removesOnlyItsOwnDirectory_data()
-    {
-        QTest::addColumn<QString>("before"); // what the storage location held under the name
+        QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("addLine");
-        QTest::addColumn<bool>("removed");
-        const QString created = QStringLiteral("✓ Data directory created: ");
-        const QString existed = QStringLiteral("ℹ️ Data directory already existed and is used as it is: ");
-        QTest::newRow("nothing") << "" << created << true;
-        QTest::newRow("a folder of the user's") << "folder" << existed << false;
-        QTest::newRow("the directory of another instance") << "other-marker" << existed << false;
-        QTest::newRow("a link to a folder elsewhere") << "link" << existed << false;
+        const QString existed = u"ℹ️ Data directory already existed and is used as it is: "_s;
+        QTest::newRow("nothing") << QString() << u"✓ Data directory created: "_s;
+        QTest::newRow("a folder of the user's") << u"folder"_s << existed;
+        QTest::newRow("the directory of another instance") << u"marked"_s << existed;
     }
-    void delete_removesOnlyItsOwnDirectory()
+    void delete_removesRecordLogAndOnlyItsOwnDirectory()
     {
         QFETCH(QString, before);
         QFETCH(QString, addLine);
-        QFETCH(bool, removed);
-        const QString directory = storage() + QStringLiteral("/projects");
-        const QString outside = m_dir->filePath(QStringLiteral("outside"));
-        QVERIFY(QDir().mkpath(outside + QStringLiteral("/thesis")));
-        QVERIFY(QDir().mkpath(storage()));
-        if (before == QStringLiteral("link"))
-            QVERIFY(QFile::link(outside, directory));
-        else if (!before.isEmpty())
-            QVERIFY(QDir().mkpath(directory + QStringLiteral("/thesis")));
-        if (before == QStringLiteral("other-marker")) {
-            QFile marker(directory + u'/' + DataDirectories::markerName());
-            QVERIFY(marker.open(QIODevice::WriteOnly));
-            marker.write(QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1());
-        }
-
-        auto registry = manager();
-        const HalvexInstance projects = named(QStringLiteral("projects"));
-        registry->addInstance(projects);
-        QCOMPARE(logMessages(registry->logs(projects.id)), QStringList{addLine + directory});
-        registry->createDataDirectory(projects); // as every start does
-        QCOMPARE(logMessages(registry->logs(projects.id)).last(), addLine + directory);
-        QCOMPARE(registry->willRemoveDataDirectory(projects), removed);
-
-        registry->deleteInstance(projects);
-        QCOMPARE(QFileInfo::exists(directory) || QFileInfo(directory).isSymLink(), !removed);
+        const bool removed = before.isEmpty();
+        const HalvexInstance keep = m_home->add(u"keep"_s);
+        const QString directory = dataDirectory(u"projects"_s);
         if (!removed)
-            QVERIFY(QFileInfo(directory + QStringLiteral("/thesis")).isDir());
-        QVERIFY(QFileInfo(outside + QStringLiteral("/thesis")).isDir());
+            QVERIFY(QDir().mkpath(directory + u"/thesis"_s));
+        if (before == u"marked")
+            QVERIFY(writeFile(directory + u'/' + DataDirectories::markerName(), QUuid::createUuid().toByteArray()));
+
+        const HalvexInstance projects = m_home->add(u"projects"_s);
+        registry().createDataDirectory(projects); // as every start does
+        QCOMPARE(m_home->messages(projects.id), QStringList(2, addLine + directory));
+        QCOMPARE(registry().willRemoveDataDirectory(projects), removed);
+        registry().deleteInstance(projects);
+        QVERIFY(!registry().instance(projects.id) && !registry().logs().contains(projects.id));
+        QCOMPARE(stored().size(), 1);
+        QCOMPARE(occupied(directory), !removed);
+        QCOMPARE(QFileInfo(directory + u"/thesis"_s).isDir(), !removed);
+        QVERIFY(QFileInfo(dataDirectory(keep.name)).isDir());
+    }
+
+    // A name that got into the list anyway never reaches a path: here, the storage location's parent.
+    void unsafeName_buildsNoPath()
+    {
+        const HalvexInstance unsafe = named(u".."_s);
+        registry().addInstance(unsafe);
+        QCOMPARE(m_home->messages(unsafe.id),
+                 QStringList{u"⚠️ Warning: Could not create data directory: invalid instance name"_s});
+        const HalvexInstance keep = m_home->add(u"keep"_s);
+        registry().deleteInstance(unsafe);
+        QVERIFY(QFileInfo(dataDirectory(keep.name)).isDir());
     }
 
     void rename_movesTheDirectoryOrChangesNothing_data()
     {
         QTest::addColumn<QString>("inTheWay"); // at the new name's path
-        QTest::newRow("nothing") << "";
-        QTest::newRow("a directory") << "directory";
-        QTest::newRow("a dangling link") << "link";
+        QTest::newRow("nothing") << QString();
+        QTest::newRow("a directory") << u"directory"_s;
+        QTest::newRow("a dangling link") << u"link"_s;
     }
     void rename_movesTheDirectoryOrChangesNothing()
     {
         QFETCH(QString, inTheWay);
-        auto registry = manager();
-        registry->addInstance(named(QStringLiteral("Orders")));
-        const HalvexInstance stored = registry->instances().last();
-        const QString from = storage() + QStringLiteral("/Orders");
-        const QString to = storage() + QStringLiteral("/sales");
-        QFile data(from + QStringLiteral("/halvex.db"));
-        QVERIFY(data.open(QIODevice::WriteOnly));
-        data.close();
-        if (inTheWay == QStringLiteral("directory"))
+        const HalvexInstance stored = m_home->add(u"Orders"_s);
+        const QString from = dataDirectory(u"Orders"_s), to = dataDirectory(u"sales"_s);
+        QVERIFY(writeFile(from + u"/halvex.db"_s, "data"));
+        if (inTheWay == u"directory")
             QVERIFY(QDir().mkpath(to));
-        if (inTheWay == QStringLiteral("link"))
-            QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("nowhere")), to));
-        const QByteArray registryBefore = registryBytes();
+        if (inTheWay == u"link")
+            QVERIFY(QFile::link(m_home->path(u"nowhere"_s), to));
+        const QByteArray registryBefore = readFile(registryFile());
 
         HalvexInstance renamed = stored;
-        renamed.name = QStringLiteral("sales");
+        renamed.name = u"sales"_s;
         QString error;
-        QCOMPARE(registry->updateInstance(renamed, &error), inTheWay.isEmpty());
-        if (!inTheWay.isEmpty()) {
-            QCOMPARE(error, QStringLiteral("Cannot rename the instance to 'sales': %1 already exists. Choose another "
-                                           "name, or move that directory away first.")
-                                .arg(to));
-            QCOMPARE(registry->instances().last(), stored);
-            QCOMPARE(registryBytes(), registryBefore);
-            QVERIFY(QFileInfo::exists(from + QStringLiteral("/halvex.db")));
+        QCOMPARE(registry().updateInstance(renamed, &error), inTheWay.isEmpty());
+        if (inTheWay.isEmpty()) {
+            QVERIFY(!occupied(from) && QFileInfo::exists(to + u"/halvex.db"_s));
+            QCOMPARE(m_home->messages(stored.id).last(), u"✓ Data directory moved: %1 → %2"_s.arg(from, to));
+            registry().deleteInstance(renamed); // still the instance's own: it goes with it
+            QVERIFY(!occupied(to));
             return;
         }
-        QVERIFY(!QFileInfo::exists(from));
-        QVERIFY(QFileInfo::exists(to + QStringLiteral("/halvex.db")));
-        QCOMPARE(logMessages(registry->logs(stored.id)).last(),
-                 QStringLiteral("✓ Data directory moved: %1 → %2").arg(from, to));
-        // Still the instance's own: it goes with the instance.
-        registry->deleteInstance(renamed);
-        QVERIFY(!QFileInfo::exists(to));
+        QCOMPARE(error, u"Cannot rename the instance to 'sales': %1 already exists. Choose another name, or move "
+                        "that directory away first."_s.arg(to));
+        QCOMPARE(registry().instances().last(), stored);
+        QCOMPARE(readFile(registryFile()), registryBefore);
+        QVERIFY(QFileInfo::exists(from + u"/halvex.db"_s));
     }
 
-    void startAtLaunch_keptBesideTheRegistryUntilDelete()
+    void save_failureReportedOnceThenRecovered()
     {
-        const HalvexInstance a = named(QStringLiteral("a"), 1);
-        const HalvexInstance b = named(QStringLiteral("b"), 2);
-        const QString file = paths().directory() + QStringLiteral("/autostart.json");
-        {
-            auto registry = manager();
-            registry->addInstance(a);
-            registry->addInstance(b);
-            const QByteArray registryBefore = registryBytes();
-            registry->setStartsAtLaunch(a.id, true);
-            registry->setStartsAtLaunch(b.id, true);
-            registry->setStartsAtLaunch(QUuid::createUuid(), true); // not in the registry
-            QCOMPARE(registryBytes(), registryBefore);
-            QCOMPARE(QFile::permissions(file),
-                     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
-        }
-        auto registry = manager();
-        QVERIFY(registry->startsAtLaunch(a.id) && registry->startsAtLaunch(b.id));
-        registry->deleteInstance(a);
-        QFile stored(file);
-        QVERIFY(stored.open(QIODevice::ReadOnly));
-        const QJsonObject members = QJsonDocument::fromJson(stored.readAll()).object();
-        QCOMPARE(members, (QJsonObject{{b.id.toString(QUuid::WithoutBraces), true}}));
-    }
-
-    void writeFailure_leavesMemoryIntactAndIsReportedOnce()
-    {
-        auto registry = manager();
-        QSignalSpy failed(registry.get(), &InstanceManager::saveFailed);
-        QVERIFY(QDir().mkpath(paths().registryFile())); // a directory in the way
-        registry->addInstance(named(QStringLiteral("orders")));
-        QCOMPARE(registry->instances().size(), 1);
-        QVERIFY(!registry->saveInstances());
+        QSignalSpy failed(&registry(), &InstanceManager::saveFailed);
+        QVERIFY(QDir().mkpath(registryFile())); // a directory in the way
+        m_home->add(u"orders"_s);
+        QVERIFY(!registry().saveInstances());
         QCOMPARE(failed.size(), 1);
-        QVERIFY2(failed.at(0).at(0).toString().startsWith(QStringLiteral("Could not save instances.json: ")),
-                 qPrintable(failed.at(0).at(0).toString()));
-        QDir(paths().registryFile()).removeRecursively();
-        QVERIFY(registry->saveInstances());
-        QCOMPARE(registryArray().size(), 1);
+        QVERIFY2(failed[0][0].toString().startsWith(u"Could not save instances.json: "_s),
+                 qPrintable(failed[0][0].toString()));
+        // The whole state directory gone meanwhile: the next save makes it again, for the owner only.
+        QVERIFY(QDir(state()).removeRecursively());
+        QVERIFY(registry().saveInstances());
+        QCOMPARE(QFile::permissions(state()), ownerOnly | QFile::ExeOwner | QFile::ExeUser);
+        QCOMPARE(stored().size(), 1);
     }
 
-    void stateDirectoryGone_createdAgainBeforeTheNextSave()
+    // The reason and the path, and advice for a folder that may need permissions ("/Documents/"
+    // between slashes, however deep).
+    void dataDirectory_failureExplained()
     {
-        auto registry = manager();
-        const QString directory = m_dir->filePath(QStringLiteral("state"));
-        registry->addInstance(named(QStringLiteral("orders")));
-        QVERIFY(QDir(directory).removeRecursively());
-        registry->addInstance(named(QStringLiteral("billing"), 8081));
-        QCOMPARE(QFile::permissions(directory), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                    QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
-        QCOMPARE(registryArray().size(), 2);
-    }
-
-    void dataDirectory_createsParentsAndRepeatsSuccess()
-    {
-        auto registry = manager();
-        m_settings->setDataStorageLocation(QUrl::fromLocalFile(storage() + QStringLiteral("/deep/er")));
-        const HalvexInstance instance = named(QStringLiteral("orders"));
-        registry->createDataDirectory(instance);
-        const QString path = storage() + QStringLiteral("/deep/er/orders");
-        QFile content(path + QStringLiteral("/keep.me"));
-        QVERIFY(content.open(QIODevice::WriteOnly));
-        content.close();
-        registry->createDataDirectory(instance);
-        const QStringList log = registry->logs(instance.id);
-        QCOMPARE(log.size(), 2);
-        QVERIFY(log.at(1).endsWith(QStringLiteral("] ✓ Data directory created: ") + path));
-        QVERIFY(QFileInfo::exists(path + QStringLiteral("/keep.me")));
-    }
-
-    void dataDirectory_failureLines_data()
-    {
-        QTest::addColumn<QString>("location"); // below the temporary directory; "blocker" is a file
-        QTest::addColumn<bool>("advice");
-        QTest::newRow("plain") << "blocker" << false;
-        QTest::newRow("desktop") << "Desktop/blocker" << true;
-        QTest::newRow("documents deeper") << "Volumes/Data/Documents/blocker" << true;
-        QTest::newRow("my documents") << "MyDocuments/blocker" << false;
-    }
-    void dataDirectory_failureLines()
-    {
-        QFETCH(QString, location);
-        QFETCH(bool, advice);
-        const QString blocker = m_dir->filePath(location);
-        QVERIFY(QDir().mkpath(QFileInfo(blocker).absolutePath()));
-        QFile file(blocker);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        m_settings->setDataStorageLocation(QUrl::fromLocalFile(blocker));
-
-        auto registry = manager();
-        const HalvexInstance instance = named(QStringLiteral("db"));
-        registry->createDataDirectory(instance);
-        const QStringList log = logMessages(registry->logs(instance.id));
-        QCOMPARE(log.size(), advice ? 6 : 2);
-        QVERIFY2(log.at(0).startsWith(QStringLiteral("⚠️ Warning: Could not create data directory: ")) &&
-                     log.at(0).size() > 46,
-                 qPrintable(log.at(0)));
-        QCOMPARE(log.at(1), QStringLiteral("Path: ") + blocker + QStringLiteral("/db"));
-        if (advice) {
-            QCOMPARE(log.at(2), QStringLiteral("💡 Tip: Desktop and Documents folders require special permissions."));
-            QCOMPARE(log.at(3), QStringLiteral("   Either:"));
-            QCOMPARE(log.at(4), QStringLiteral("   1. Change data location to ~/Halvex in Settings"));
-            QCOMPARE(log.at(5), QStringLiteral("   2. Grant Full Disk Access in System Settings > Privacy & Security"));
-        }
+        const QString blocker = m_home->path(u"Volumes/Data/Documents/blocker"_s);
+        QVERIFY(QDir().mkpath(QFileInfo(blocker).absolutePath()) && writeFile(blocker, "file"));
+        m_home->settings->setDataStorageLocation(QUrl::fromLocalFile(blocker));
+        const HalvexInstance instance = named(u"db"_s);
+        registry().createDataDirectory(instance);
+        const QStringList log = m_home->messages(instance.id);
+        QCOMPARE(log.size(), 6);
+        QVERIFY2(log[0].startsWith(u"⚠️ Warning: Could not create data directory: "_s) && log[0].size() > 46,
+                 qPrintable(log[0]));
+        QCOMPARE(log.mid(1, 2), (QStringList{u"Path: "_s + blocker + u"/db"_s,
+                                             u"💡 Tip: Desktop and Documents folders require special permissions."_s}));
     }
 };
 

@@ -1,284 +1,373 @@
 // SPDX-License-Identifier: MIT
-#include "core/AppPaths.h"
-#include "core/AppSettings.h"
-#include "instances/InstanceManager.h"
-#include "instances/LocalHostNames.h"
-#include "platform/PrivilegedCommandRunner.h"
+#include "instances/ServerOutput.h"
 #include "platform/ProcessInfo.h"
 
-#include "TestSupport.h"
+#include "TestHome.h"
 
-#include <QDir>
-#include <QFile>
-#include <QSignalSpy>
+#include <QProcess>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
+#include <sys/xattr.h>
 #include <thread>
-#include <unistd.h>
 
+using namespace Qt::StringLiterals;
 using State = InstanceManager::RunState;
+using TestSupport::program;
 
-// The life of a server against real processes: the real server, tiny misbehaving programs and a
-// temporary hosts file, with the run records and output files in the test's state directory.
-using TestSupport::logMessages;
-
+// A server's life from the checks of its start to its end, against real processes (the real
+// server, tiny misbehaving programs) and files that cannot run, with the run records, output files
+// and hosts file in a home of the test's own.
 class TestServerLifecycle : public QObject
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<AppSettings> m_settings;
-    std::unique_ptr<PrivilegedCommandRunner> m_runner;
-    std::unique_ptr<LocalHostNames> m_hostNames;
-    std::unique_ptr<InstanceManager> m_manager;
+    std::unique_ptr<TestHome> m_home;
 
-    static QString program(const char *name) { return QStringLiteral(TEST_PROGRAMS_DIR "/") + QLatin1String(name); }
-    QString state() const { return m_dir->filePath(QStringLiteral("state")); }
-    QString hostsFile() const { return m_dir->filePath(QStringLiteral("hosts")); }
-    QByteArray hosts() const
+    InstanceManager &manager() const { return *m_home->instances; }
+    // An instance of the executable, on a free port unless given one, with an empty log.
+    HalvexInstance add(const QString &name, const QString &executable = TestSupport::serverPath(), quint16 port = 0)
     {
-        QFile file(hostsFile());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        m_home->useExecutable(executable);
+        const HalvexInstance added = m_home->add(name, port ? port : TestSupport::freePort());
+        manager().clearLogs(added.id);
+        return added;
     }
-    // A manager as a new run of the application builds it, over the test's state directory.
-    void startApplication()
+    HalvexInstance current(const HalvexInstance &instance) const { return m_home->current(instance.id); }
+    QStringList messages(const HalvexInstance &instance) const { return m_home->messages(instance.id); }
+    bool logged(const HalvexInstance &instance, const QString &message) const
     {
-        m_manager =
-            std::make_unique<InstanceManager>(m_settings.get(), AppPaths(state()).registryFile(), m_hostNames.get());
+        return m_home->logged(instance.id, message);
     }
-    // The application dies: its objects go, its servers stay.
-    void killApplication() { m_manager.reset(); }
-    HalvexInstance add(const QString &name, const QString &executable = QStringLiteral(HALVEX_SERVER_PATH))
+    State stateOf(const HalvexInstance &instance) const { return manager().runState(instance.id); }
+    qint64 pidOf(const HalvexInstance &instance) const { return manager().processId(instance.id).value_or(0); }
+    QStringList runRecords() const { return QDir(m_home->m_paths.directory() + u"/run"_s).entryList(QDir::Files); }
+    bool hasHostName(const HalvexInstance &instance) const
     {
-        m_settings->setBinaryPath(QUrl::fromLocalFile(executable));
-        m_manager->addInstance(HalvexInstance::create(name, QStringLiteral("secret-token"), freePort()));
-        return m_manager->instances().last();
+        return m_home->hosts().contains(QByteArray("127.0.0.1 " + instance.name.toUtf8() + ".halvex.local\n"));
     }
-    QStringList messages(const QUuid &id) const { return logMessages(m_manager->logs(id)); }
-    bool logged(const QUuid &id, const QString &message) const { return messages(id).contains(message); }
-    State stateOf(const QUuid &id) const { return m_manager->runState(id); }
-    static quint16 freePort()
-    {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        return probe.serverPort();
-    }
-    static bool processExists(qint64 pid) { return ProcessInfo::startTime(pid).has_value(); }
-    // The state letter of /proc/<pid>/stat: Z once the process has ended and waits to be reaped.
+    // The state letter of /proc/<pid>/stat: Z once the process has ended and waits to be reaped,
+    // 0 once it is gone.
     static char processState(qint64 pid)
     {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            return '?';
-        const QByteArray text = stat.readAll();
-        const qsizetype end = text.lastIndexOf(')');
-        return end >= 0 && end + 2 < text.size() ? text.at(end + 2) : '?';
+        const QByteArray stat = TestSupport::readFile(u"/proc/%1/stat"_s.arg(pid));
+        const qsizetype end = stat.lastIndexOf(')');
+        return end >= 0 && end + 2 < stat.size() ? stat.at(end + 2) : 0;
     }
-    void startAndWaitUntilRunning(const HalvexInstance &instance)
+    static bool isAlive(qint64 pid) { return processState(pid) != 'Z' && processState(pid) != 0; }
+    // Host names are given for the tests that look at them, so that no other test ends with a
+    // command of the hosts file still running.
+    void withHostNames() { m_home = std::make_unique<TestHome>(TestHome::HostNames::InTestFile); }
+    void startUntil(const HalvexInstance &instance, State state)
     {
-        m_manager->startInstance(instance);
-        QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance.id), State::Running, 15000);
+        manager().startInstance(instance);
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), state, 15000);
     }
 
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_settings = std::make_unique<AppSettings>(AppPaths(state()));
-        m_settings->setDataStorageLocation(QUrl::fromLocalFile(m_dir->filePath(QStringLiteral("data"))));
-        QFile file(hostsFile());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("127.0.0.1 localhost\n");
-        file.close();
-        // Commands run directly: the hosts file is the test's own.
-        m_runner = std::make_unique<PrivilegedCommandRunner>(std::nullopt, std::nullopt);
-        m_hostNames = std::make_unique<LocalHostNames>(hostsFile(), m_runner.get());
-        startApplication();
+        m_home = std::make_unique<TestHome>();
+        m_home->settings->setTimezone(u"UTC"_s);
     }
-    void cleanup()
+    void cleanup() { m_home.reset(); }
+
+    void environment_theFourVariablesOverTheApplicationsOwn()
     {
-        if (m_manager) {
-            for (const HalvexInstance &instance : m_manager->instances()) {
-                if (const auto pid = m_manager->processId(instance.id))
-                    ::kill(static_cast<pid_t>(*pid), SIGKILL);
-            }
-        }
-        m_manager.reset();
+        qputenv("HALVEX_PORT", "1");
+        qputenv("HALVEX_TEST_MARKER", "kept");
+        const HalvexInstance instance = add(u"env"_s, u"/usr/bin/env"_s);
+        startUntil(instance, State::Stopped);
+        qunsetenv("HALVEX_PORT");
+        qunsetenv("HALVEX_TEST_MARKER");
+
+        const QStringList log = messages(instance);
+        const QString directory = m_home->storage() + u"/env"_s;
+        const QString port = QString::number(instance.port);
+        QVERIFY(log.value(1).startsWith(u"Binary type: ELF 64-bit"_s));
+        QCOMPARE(log.mid(0, 11),
+                 (QStringList{u"Verifying binary: /usr/bin/env"_s, log.value(1), u"Binary architectures: x86_64"_s,
+                              u"✅ Architecture check passed (x86_64)"_s, u"✓ Data directory created: "_s + directory,
+                              u"Environment variables:"_s, u"  HALVEX_AUTH_TOKEN: secret-tok***"_s,
+                              u"  HALVEX_DATA_DIR: "_s + directory, u"  HALVEX_PORT: "_s + port, u"  HALVEX_TZ: UTC"_s,
+                              u"✓ Instance 'env' started on port "_s + port}));
+        QVERIFY(log.value(11).startsWith(u"Process ID: "_s));
+        // What the server printed: its environment, a variable a line.
+        const QStringList variables = log.join(u'\n').split(u'\n');
+        for (const QString &variable :
+             QStringList{u"HALVEX_AUTH_TOKEN=secret-token"_s, u"HALVEX_DATA_DIR="_s + directory,
+                         u"HALVEX_PORT="_s + port, u"HALVEX_TZ=UTC"_s, u"HALVEX_TEST_MARKER=kept"_s})
+            QVERIFY2(variables.contains(variable), qPrintable(variable));
     }
 
-    void startReadyStopRestart()
+    // What a start finds out about the executable, in the words of the log ("<path>" stands for
+    // its path): the lines, one after the other, and the last line of the log.
+    void executableChecks_data()
     {
-        const HalvexInstance instance = add(QStringLiteral("orders"));
-        const QByteArray entry = "127.0.0.1 orders.halvex.local";
-        for (int run = 0; run < 2; ++run) {
-            m_manager->clearLogs(instance.id);
-            m_manager->startInstance(instance);
-            // Running as far as the buttons and the quit are concerned, but not ready yet.
-            QCOMPARE(stateOf(instance.id), State::Starting);
-            QVERIFY(m_manager->instance(instance.id)->isRunning);
-            QCOMPARE(QDir(state() + QStringLiteral("/run")).entryList(QDir::Files).size(), 1);
-            QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance.id), State::Running, 15000);
-            QVERIFY(
-                logged(instance.id,
-                       QStringLiteral("✅ Instance 'orders' is accepting connections on port %1").arg(instance.port)));
-            QTRY_VERIFY(hosts().contains(entry));
-
-            m_manager->stopInstance(*m_manager->instance(instance.id));
-            QCOMPARE(stateOf(instance.id), State::Stopping);
-            QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance.id), State::Stopped, 15000);
-            const QStringList log = messages(instance.id);
-            QCOMPARE(
-                log.mid(log.indexOf(QStringLiteral("Instance stopped")), 2),
-                (QStringList{QStringLiteral("Instance stopped"), QStringLiteral("The server ended with exit code 0")}));
-            QTRY_VERIFY(!hosts().contains(entry));
-            QVERIFY(!m_manager->instance(instance.id)->isRunning);
-            QVERIFY(QDir(state() + QStringLiteral("/run")).isEmpty());
-        }
+        QTest::addColumn<QByteArray>("content"); // or <none> configured, <missing>, <pipe>
+        QTest::addColumn<bool>("executable");
+        QTest::addColumn<bool>("quarantined");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("last");
+        const QString verifying = u"Verifying binary: <path>"_s;
+        const QString select = u"Please download or select a valid binary in Settings."_s;
+        const QString notConfigured =
+            u"Error: Halvex binary not configured. Please download and configure the binary in Settings."_s;
+        QTest::newRow("not configured") << "<none>"_ba << true << false << QStringList{notConfigured} << notConfigured;
+        QTest::newRow("missing") << "<missing>"_ba << true << false
+                                 << QStringList{u"Error: Halvex binary not found at path: <path>"_s, select} << select;
+        QTest::newRow("named pipe") << "<pipe>"_ba << true << false
+                                    << QStringList{verifying, u"❌ ERROR: Binary is a named pipe, not a regular file"_s,
+                                                   select}
+                                    << select;
+        const QString needX86 = u"You need a binary with x86_64 support for your Mac"_s;
+        QTest::newRow("script") << "#!/bin/sh\necho hi\n"_ba << true << false
+                                << QStringList{verifying, u"Binary type: POSIX shell script, ASCII text executable"_s,
+                                               u"Binary architectures: "_s,
+                                               u"❌ ERROR: Binary doesn't support x86_64 architecture!"_s, needX86}
+                                << needX86;
+        // Passes the checks; this system then cannot run it.
+        const QByteArray slice(16, '\0');
+        QTest::newRow("universal, x86_64 among others")
+            << "\xCA\xFE\xBA\xBE\0\0\0\x02\x01\0\0\x07"_ba + slice + "\x01\0\0\x0C"_ba + slice << true << false
+            << QStringList{u"Binary architectures: x86_64 arm64"_s, u"✅ Architecture check passed (x86_64)"_s}
+            << u"Failed to start instance: Exec format error"_s;
+        const QByteArray elf = TestSupport::readFile(u"/bin/true"_s);
+        const QString warning = u"⚠️ Warning: Binary may not be executable (attempting anyway)"_s;
+        const QString chmod = u"If this fails, run: chmod +x \"<path>\""_s;
+        const QString denied = u"Failed to start instance: Permission denied"_s;
+        QTest::newRow("not executable") << elf << false << false
+                                        << QStringList{warning, u"Current permissions: 644"_s, chmod} << denied;
+        QTest::newRow("not executable, quarantined")
+            << elf << false << true
+            << QStringList{warning, u"Current permissions: 644"_s,
+                           u"⚠️ File has quarantine attribute - this may cause issues"_s,
+                           u"To fix: xattr -d com.apple.quarantine \"<path>\""_s, chmod}
+            << denied;
     }
-
-    void exitIsExplained_data()
+    void executableChecks()
     {
-        QTest::addColumn<QByteArray>("variable");
-        QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("exit code") << QByteArray("EXIT_CODE") << QByteArray("3")
-                                   << QStringLiteral("❌ The server ended during start-up with exit code 3");
-        QTest::newRow("signal") << QByteArray("EXIT_SIGNAL") << QByteArray("11")
-                                << QStringLiteral("❌ The server ended during start-up with signal 11 (SIGSEGV)");
-    }
-    void exitIsExplained()
-    {
-        QFETCH(QByteArray, variable);
-        QFETCH(QByteArray, value);
-        QFETCH(QString, line);
-        qputenv(variable.constData(), value);
-        const HalvexInstance instance = add(QStringLiteral("brief"), program("exit_with"));
-        m_manager->startInstance(instance);
-        qunsetenv(variable.constData());
-        QTRY_COMPARE(stateOf(instance.id), State::Stopped);
-        const QStringList log = messages(instance.id);
-        const qsizetype stopped = log.indexOf(QStringLiteral("Instance stopped"));
-        QVERIFY(stopped > log.indexOf(QStringLiteral("ending at once")));
-        QCOMPARE(log.value(stopped + 1), line);
-        QCOMPARE(m_manager->lastRun(instance.id)->duringStartup, true);
-    }
-
-    void exitOfARunningServer_removesItsHostName()
-    {
-        const HalvexInstance instance = add(QStringLiteral("crashy"));
-        startAndWaitUntilRunning(instance);
-        QTRY_VERIFY(hosts().contains("crashy.halvex.local"));
-        ::kill(static_cast<pid_t>(*m_manager->processId(instance.id)), SIGKILL);
-        QTRY_COMPARE(stateOf(instance.id), State::Stopped);
-        QVERIFY(logged(instance.id, QStringLiteral("The server ended with signal 9 (SIGKILL)")));
-        QTRY_VERIFY(!hosts().contains("crashy.halvex.local"));
+        QFETCH(QByteArray, content);
+        QFETCH(bool, executable);
+        QFETCH(bool, quarantined);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, last);
+        const QString path = m_home->path(u"halvex"_s);
+        const QByteArray native = QFile::encodeName(path);
+        if (content == "<pipe>")
+            QCOMPARE(::mkfifo(native.constData(), 0700), 0);
+        else if (!content.startsWith('<'))
+            QVERIFY(TestSupport::writeFile(path, content,
+                                           QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther |
+                                               (executable ? QFile::ExeOwner : QFile::Permission())));
+        if (quarantined && ::setxattr(native.constData(), "user.com.apple.quarantine", "0081;", 5, 0) != 0)
+            QSKIP("This file system keeps no extended attributes");
+        const HalvexInstance instance = add(u"checked"_s, content == "<none>" ? QString() : path);
+        manager().startInstance(instance);
+        const QStringList log = messages(instance);
+        lines.replaceInStrings(u"<path>"_s, path);
+        QCOMPARE(log.mid(log.indexOf(lines.first()), lines.size()), lines);
+        QCOMPARE(log.last(), last);
+        QCOMPARE(stateOf(instance), State::Stopped);
+        QVERIFY(!current(instance).isRunning);
     }
 
     void takenPort_launchesNothingAndNamesTheHolder()
     {
         QTcpServer holder;
         QVERIFY(holder.listen(QHostAddress::Any, 0));
-        HalvexInstance instance = add(QStringLiteral("blocked"));
-        instance.port = holder.serverPort();
-        m_manager->updateInstance(instance);
-        m_manager->clearLogs(instance.id);
-        m_manager->startInstance(*m_manager->instance(instance.id));
-        QCOMPARE(messages(instance.id).last(), QStringLiteral("❌ Port %1 is already in use by %2 (PID %3)")
-                                                   .arg(holder.serverPort())
-                                                   .arg(ProcessInfo::name(::getpid()))
-                                                   .arg(::getpid()));
-        QCOMPARE(stateOf(instance.id), State::Stopped);
-        QVERIFY(!m_manager->instance(instance.id)->isRunning);
-        QVERIFY(!logged(instance.id, QStringLiteral("Environment variables:")));
+        const HalvexInstance instance = add(u"blocked"_s, TestSupport::serverPath(), holder.serverPort());
+        manager().startInstance(instance);
+        QCOMPARE(messages(instance).last(), u"❌ Port %1 is already in use by %2 (PID %3)"_s.arg(instance.port)
+                                                .arg(ProcessInfo::name(::getpid()))
+                                                .arg(::getpid()));
+        QVERIFY(!logged(instance, u"Environment variables:"_s));
+        QCOMPARE(stateOf(instance), State::Stopped);
     }
 
-    void stopNeverKills_forceStopOnlyOnRequest()
+    // Started twice, since a server that has ended must leave nothing behind that keeps the next
+    // from starting; the second ends with the deletion of its instance.
+    void startReadyStopRestartDelete()
     {
-        m_manager->setStopDeadline(std::chrono::milliseconds(200));
-        const HalvexInstance instance = add(QStringLiteral("stubborn"), program("ignore_term"));
-        m_manager->startInstance(instance);
-        QTRY_VERIFY(logged(instance.id, QStringLiteral("ignoring SIGTERM")));
-        const qint64 pid = *m_manager->processId(instance.id);
-        m_manager->forceStopInstance(instance.id); // not stopping yet: no effect
-        m_manager->stopInstance(*m_manager->instance(instance.id));
-        QTRY_VERIFY(m_manager->isStopOverdue(instance.id));
-        QVERIFY(messages(instance.id).last().startsWith(QStringLiteral("⚠️ The server has not stopped")));
-        QCOMPARE(stateOf(instance.id), State::Stopping);
-        QVERIFY(processExists(pid));
-
-        m_manager->forceStopInstance(instance.id);
-        QTRY_COMPARE(stateOf(instance.id), State::Stopped);
-        QCOMPARE(messages(instance.id).last(), QStringLiteral("The server ended with signal 9 (SIGKILL)"));
+        withHostNames();
+        const HalvexInstance instance = add(u"orders"_s);
+        for (const bool deleted : {false, true}) {
+            manager().startInstance(instance);
+            // Running as far as the buttons and the quit are concerned, but not ready yet.
+            QCOMPARE(stateOf(instance), State::Starting);
+            QVERIFY(current(instance).isRunning);
+            QCOMPARE(runRecords().size(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Running, 15000);
+            QVERIFY(logged(instance, u"✅ Instance 'orders' is accepting connections on port %1"_s.arg(instance.port)));
+            QTRY_VERIFY(hasHostName(instance));
+            const qint64 pid = pidOf(instance);
+            if (deleted) {
+                manager().deleteInstance(instance); // the caller's copy still says "not running"
+                QTRY_VERIFY_WITH_TIMEOUT(!isAlive(pid), 15000);
+                QTRY_VERIFY(!hasHostName(instance));
+                return;
+            }
+            manager().stopInstance(current(instance));
+            QCOMPARE(stateOf(instance), State::Stopping);
+            QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Stopped, 15000);
+            const QStringList log = messages(instance);
+            QCOMPARE(log.mid(log.indexOf(u"Instance stopped"_s), 2),
+                     (QStringList{u"Instance stopped"_s, u"The server ended with exit code 0"_s}));
+            QVERIFY(!current(instance).isRunning && runRecords().isEmpty());
+            QTRY_VERIFY(!hasHostName(instance));
+            manager().clearLogs(instance.id);
+        }
     }
 
-    void deleteOfARunningInstance_stopsItsServer()
+    // A server that never listens, ignores SIGTERM, and is ended by force only when the user asks.
+    void stubbornServer_readyOnAcceptKilledOnRequestOnly()
     {
-        const HalvexInstance instance = add(QStringLiteral("doomed"));
-        startAndWaitUntilRunning(instance);
-        const qint64 pid = *m_manager->processId(instance.id);
-        m_manager->deleteInstance(instance); // the caller's copy still says "not running"
-        QVERIFY(!m_manager->instance(instance.id));
-        QTRY_VERIFY_WITH_TIMEOUT(processState(pid) == 'Z' || !processExists(pid), 15000);
+        manager().setStopDeadline(std::chrono::milliseconds(200));
+        const HalvexInstance idle = add(u"idle"_s);
+        const HalvexInstance instance = add(u"stubborn"_s, program("ignore_term"));
+        manager().startInstance(instance);
+        QTRY_VERIFY(logged(instance, u"ignoring SIGTERM"_s));
+        const qint64 pid = pidOf(instance);
+        manager().startInstance(instance); // one server per instance, whatever the caller's copy says
+        QCOMPARE(pidOf(instance), pid);
+        QCOMPARE(messages(instance).count(u"Verifying binary: "_s + program("ignore_term")), 1);
+
+        QCOMPARE(stateOf(instance), State::Starting);
+        QTcpServer port;
+        QVERIFY(port.listen(QHostAddress::LocalHost, quint16(instance.port)));
+        QTRY_COMPARE(stateOf(instance), State::Running);
+
+        manager().forceStopInstance(instance.id); // not asked to stop yet: nothing happens
+        manager().stopAllInstances();
+        manager().stopInstance(current(instance)); // asked once is enough
+        QCOMPARE(messages(instance).count(u"Stopping instance 'stubborn'..."_s), 1);
+        QVERIFY(messages(idle).isEmpty());
+        QTRY_VERIFY(manager().isStopOverdue(instance.id));
+        QVERIFY(messages(instance).last().startsWith(u"⚠️ The server has not stopped"_s));
+        QCOMPARE(stateOf(instance), State::Stopping);
+        QVERIFY(current(instance).isRunning);
+        QVERIFY(isAlive(pid));
+
+        manager().forceStopInstance(instance.id);
+        QTRY_COMPARE(stateOf(instance), State::Stopped);
+        QVERIFY(logged(instance, u"The server ended with signal 9 (SIGKILL)"_s));
     }
 
-    void survivorOfAKilledApplication_isAdoptedAndStoppable()
+    // A server that ends without being asked: its end explained, and its host name given back.
+    void ownEnd_explainedAndHostNameGivenBack_data()
     {
-        const HalvexInstance instance = add(QStringLiteral("survivor"));
-        startAndWaitUntilRunning(instance);
-        const qint64 pid = *m_manager->processId(instance.id);
-        killApplication();
-        QVERIFY(processExists(pid));
-
-        startApplication();
-        QCOMPARE(m_manager->processId(instance.id), pid);
-        QVERIFY(m_manager->instance(instance.id)->isRunning);
-        QVERIFY(
-            logged(instance.id,
-                   QStringLiteral("ℹ️ Instance 'survivor' was still running from an earlier session (PID %1); its "
-                                  "earlier output cannot be shown")
-                       .arg(pid)));
-        QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance.id), State::Running, 15000);
-
-        m_manager->stopInstance(*m_manager->instance(instance.id));
-        QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance.id), State::Stopped, 15000);
-        QVERIFY(logged(instance.id, QStringLiteral("The server ended; its exit status is unknown (it was started by an "
-                                                   "earlier session)")));
-        QVERIFY(QDir(state() + QStringLiteral("/run")).isEmpty());
+        QTest::addColumn<QByteArray>("variable"); // of exit_with; none: the real server, killed once ready
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QString>("end");
+        QTest::newRow("exit code during start-up")
+            << "EXIT_CODE"_ba
+            << "3"_ba << u"❌ The server ended during start-up with exit code 3"_s;
+        QTest::newRow("signal during start-up")
+            << "EXIT_SIGNAL"_ba
+            << "11"_ba << u"❌ The server ended during start-up with signal 11 (SIGSEGV)"_s;
+        QTest::newRow("signal once ready")
+            << QByteArray() << QByteArray() << u"The server ended with signal 9 (SIGKILL)"_s;
+    }
+    void ownEnd_explainedAndHostNameGivenBack()
+    {
+        QFETCH(QByteArray, variable);
+        QFETCH(QByteArray, value);
+        QFETCH(QString, end);
+        withHostNames();
+        const bool ready = variable.isEmpty();
+        const HalvexInstance instance = add(u"brief"_s, ready ? TestSupport::serverPath() : program("exit_with"));
+        if (ready) {
+            startUntil(instance, State::Running);
+            QCOMPARE(::kill(static_cast<pid_t>(pidOf(instance)), SIGKILL), 0);
+        } else {
+            qputenv(variable.constData(), value);
+            manager().startInstance(instance);
+            qunsetenv(variable.constData());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Stopped, 15000);
+        const QStringList log = messages(instance);
+        const qsizetype stopped = log.indexOf(u"Instance stopped"_s);
+        QCOMPARE(log.value(stopped + 1), end);
+        // What it printed before it ended is shown before its end.
+        QVERIFY(ready || (log.indexOf(u"ending at once"_s) >= 0 && log.indexOf(u"ending at once"_s) < stopped));
+        QVERIFY(manager().lastRun(instance.id)->duringStartup != ready && !current(instance).isRunning);
+        // The host name given at its start is taken back, although nobody asked it to stop.
+        QTRY_COMPARE(messages(instance).count(u"✓ Local DNS configured: brief.halvex.local"_s), 2);
+        QVERIFY(!hasHostName(instance));
     }
 
-    void staleRunRecord_isDropped()
+    // After the application died: its server is found and can be stopped; a record whose PID now
+    // belongs to another program, started at another time, goes.
+    void survivorsOfAKilledApplication_adoptedOrDropped()
     {
-        const HalvexInstance instance = add(QStringLiteral("gone"));
-        killApplication();
-        // A record whose PID now belongs to another program: this test, started at another time.
-        RunRecords records(state() + QStringLiteral("/run"));
-        QVERIFY(records.write(RunRecord{instance.id, ::getpid(), 1, ProcessInfo::executable(::getpid()), 1, {}}));
+        const HalvexInstance instance = add(u"survivor"_s), stale = add(u"stale"_s);
+        startUntil(instance, State::Running);
+        const qint64 pid = pidOf(instance);
+        QProcess other;
+        other.start(program("ignore_term"));
+        QVERIFY(other.waitForStarted());
+        auto record = RunRecord::of(stale.id, other.processId(), stale.port, m_home->path(u"output"_s));
+        QVERIFY(record);
+        ++record->startTime;
+        m_home->killApplication();
+        QVERIFY(isAlive(pid));
+        QVERIFY(RunRecords(m_home->m_paths.directory() + u"/run"_s).write(*record));
 
-        startApplication();
-        QCOMPARE(stateOf(instance.id), State::Stopped);
-        QVERIFY(!m_manager->instance(instance.id)->isRunning);
-        QVERIFY(QDir(state() + QStringLiteral("/run")).isEmpty());
+        m_home->startApplication();
+        QCOMPARE(pidOf(instance), pid);
+        QVERIFY(current(instance).isRunning);
+        QVERIFY(logged(instance, u"ℹ️ Instance 'survivor' was still running from an earlier session (PID %1); its "
+                                 "earlier output cannot be shown"_s.arg(pid)));
+        QCOMPARE(stateOf(stale), State::Stopped);
+        QCOMPARE(runRecords().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Running, 15000);
+        manager().stopInstance(current(instance));
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Stopped, 15000);
+        QVERIFY(logged(instance, u"The server ended; its exit status is unknown (it was started by an earlier "
+                                 "session)"_s));
+        QVERIFY(runRecords().isEmpty());
+        other.kill();
+        other.waitForFinished();
     }
 
-    void busyWindow_doesNotStallTheServer()
+    // A line still waiting for its end is shown after a moment, and at the latest when the server ends.
+    void output_partialLinesShown()
     {
-        qputenv("FLOOD_LINES", "2000000"); // about 80 MB, far more than any pipe holds
-        const HalvexInstance instance = add(QStringLiteral("flood"), program("flood"));
-        m_manager->startInstance(instance);
+        const HalvexInstance instance = add(u"prompt"_s, program("partial_line"));
+        manager().startInstance(instance);
+        QTRY_VERIFY(logged(instance, u"waiting"_s));
+        manager().stopInstance(current(instance));
+        QTRY_COMPARE(stateOf(instance), State::Stopped);
+        const QStringList log = messages(instance);
+        QCOMPARE(log.mid(log.indexOf(u"bye"_s), 2), (QStringList{u"bye"_s, u"Instance stopped"_s}));
+    }
+
+    // The window is busy (no event is handled) while the server writes far more than any pipe holds:
+    // the server does not wait for it, and what the log keeps of its output is its end, whole.
+    void output_floodOfABusyWindow()
+    {
+        qputenv("FLOOD_LINES", "2000000"); // about 80 MB
+        const HalvexInstance instance = add(u"flood"_s, program("flood"));
+        manager().startInstance(instance);
         qunsetenv("FLOOD_LINES");
-        const qint64 pid = *m_manager->processId(instance.id);
-        // The window is busy (no event is handled) while the server writes everything it has.
+        const qint64 pid = pidOf(instance);
         QDeadlineTimer deadline(std::chrono::seconds(60));
         while (processState(pid) != 'Z' && !deadline.hasExpired())
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         QCOMPARE(processState(pid), 'Z');
-        QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance.id), State::Stopped, 30000);
-        QVERIFY(logged(instance.id, QStringLiteral("line 1999999 of a server that talks a lot")) ||
-                messages(instance.id).join(u'\n').contains(QStringLiteral("line 1999999 of")));
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Stopped, 30000);
+        QStringList lines;
+        for (const QString &message : messages(instance)) {
+            QVERIFY(message.size() <= ServerOutput::maximumChunk + 64); // 1000 entries in bounded memory
+            if (message.startsWith(u"line "_s))
+                lines += message.split(u'\n');
+        }
+        QVERIFY(lines.size() > 1000);
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            QCOMPARE(lines.at(i), u"line %1 of a server that talks a lot"_s.arg(2000000 - lines.size() + i));
     }
 };
 
