@@ -100,28 +100,30 @@ private slots:
     void closingTheWindow_quits_andAsksEveryServerToStopWithoutWaiting()
     {
         writeSettings();
-        ApplicationShell shell;
-        InstanceManager *instances = shell.instances();
+        auto shell = std::make_unique<ApplicationShell>();
+        InstanceManager *instances = shell->instances();
         const HalvexInstance running = add(instances, "running");
         const HalvexInstance starting = add(instances, "starting");
         const HalvexInstance idle = add(instances, "idle");
-        QTRY_COMPARE(shell.settings()->binaryPath(), QUrl::fromLocalFile(serverPath()));
+        QTRY_COMPARE(shell->settings()->binaryPath(), QUrl::fromLocalFile(serverPath()));
         instances->startInstance(running);
         QTRY_COMPARE_WITH_TIMEOUT(instances->runState(running.id), State::Running, 15000);
-        // Never listening and ignoring the request to stop: still starting at quit, never ending.
-        shell.settings()->setBinaryPath(QUrl::fromLocalFile(program("ignore_term")));
+        // Never listening, and ignoring the request to stop once it says so: starting at quit, never ending.
+        shell->settings()->setBinaryPath(QUrl::fromLocalFile(program("ignore_term")));
         instances->startInstance(starting);
+        QTRY_VERIFY(!instances->logs(starting.id).filter(u"ignoring SIGTERM"_s).isEmpty());
         QCOMPARE(instances->runState(starting.id), State::Starting);
         m_servers = {*instances->processId(running.id), *instances->processId(starting.id)};
-        shell.window()->show();
+        shell->window()->show();
         const QStringList idleLog = instances->logs(idle.id);
 
         bool runningWhenTheHookReturned = false;
         const QObject afterTheHook;
         connect(qApp, &QCoreApplication::aboutToQuit, &afterTheHook,
                 [&] { runningWhenTheHookReturned = instances->runState(running.id) != State::Stopped; });
-        QTimer::singleShot(0, shell.window(), &QWidget::close);
+        QTimer::singleShot(0, shell->window(), &QWidget::close);
         QCOMPARE(runEventLoop(), 0);
+        shell.reset(); // as main() returns
 
         QVERIFY(runningWhenTheHookReturned);
         QVERIFY(!hasEnded(m_servers.last()));

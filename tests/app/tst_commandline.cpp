@@ -125,7 +125,6 @@ private slots:
         QTest::addColumn<QString>("printed"); // on standard output after a success, else the start of standard error
         const QString usage = u"\nUsage: halvex-kelvane "_s;
         QTest::newRow("stopped instance") << u"status alpha-1"_s << 3 << u"stopped\n"_s;
-        QTest::newRow("names ignore case") << u"status ALPHA-1"_s << 3 << u"stopped\n"_s;
         QTest::newRow("stopping a stopped instance") << u"stop beta-2 --wait"_s << 0 << QString();
         QTest::newRow("log of an instance never started") << u"logs Beta-2"_s << 0 << QString();
         QTest::newRow("no such instance") << u"start gamma --wait"_s << 4 << u"No instance is named 'gamma'\n"_s;
