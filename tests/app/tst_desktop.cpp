@@ -59,8 +59,10 @@ private:
         }
         return lines;
     }
+    // The entry as the menu shows it when it opens.
     static QAction *entry(TrayMenu &menu, const QString &text)
     {
+        opened(menu);
         for (QAction *action : menu.actions()) {
             if (action->isVisible() && action->iconText().startsWith(text))
                 return action->menu() ? action->menu()->actions().constFirst() : action;
@@ -75,12 +77,14 @@ private slots:
     {
         // Made before the instances: what it shows comes from the moment it opens.
         TrayMenu menu(manager());
-        QCOMPARE(opened(menu).first(3), (QStringList{"No instances (off)", "Start All (off)", "Stop All (off)"}));
-        for (const char *state : {"running", "starting", "stopping", "stopped"})
+        QVERIFY(addIn(u"stopping"_s, u"stopping"_s)); // nothing to start, nothing more to stop
+        QCOMPARE(opened(menu).first(3),
+                 (QStringList{"stopping — Stopping > Stop (off)", "Start All (off)", "Stop All (off)"}));
+        for (const char *state : {"running", "starting", "stopped"})
             QVERIFY(addIn(QString::fromLatin1(state), QString::fromLatin1(state)));
-        QCOMPARE(opened(menu).first(6), (QStringList{"running — Running > Stop", "starting — Starting > Stop",
-                                                     "stopping — Stopping > Stop (off)", "stopped — Stopped > Start",
-                                                     "Start All", "Stop All"}));
+        QCOMPARE(opened(menu).first(6),
+                 (QStringList{"stopping — Stopping > Stop (off)", "running — Running > Stop",
+                              "starting — Starting > Stop", "stopped — Stopped > Start", "Start All", "Stop All"}));
     }
 
     void trayEntry_doesWhatItOffered()
@@ -88,17 +92,15 @@ private slots:
         m_fixture->useExecutable(serverPath());
         const QUuid id = m_fixture->add(u"first"_s).id;
         TrayMenu menu(manager());
-        opened(menu);
         entry(menu, u"first"_s)->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(manager()->runState(id), State::Running, 15000);
-        opened(menu);
         entry(menu, u"first"_s)->trigger();
         QTRY_COMPARE_WITH_TIMEOUT(manager()->runState(id), State::Stopped, 15000);
         // What it offered when the menu opened: the "Start" of a server started meanwhile does not
         // stop it.
-        opened(menu);
+        QAction *offered = entry(menu, u"first"_s);
         manager()->startInstance(*manager()->instance(id));
-        entry(menu, u"first"_s)->trigger();
+        offered->trigger();
         QCOMPARE(manager()->runState(id), State::Starting);
     }
 
@@ -109,13 +111,11 @@ private slots:
         m_fixture->add(u"i1"_s);
         const QUuid last = m_fixture->add(u"i2"_s).id;
         TrayMenu menu(manager());
-        opened(menu);
         entry(menu, u"Start All"_s)->trigger();
         QCOMPARE(manager()->runState(first), State::Stopped);
         for (int turn = 0; turn < 100 && manager()->runState(first) == State::Stopped; ++turn)
             QCoreApplication::processEvents();
         QCOMPARE(manager()->runState(last), State::Stopped);
-        opened(menu);
         entry(menu, u"Stop All"_s)->trigger();
         QCOMPARE(manager()->runState(first), State::Stopping);
         for (int turn = 0; turn < 10; ++turn)
@@ -147,6 +147,9 @@ private slots:
         QVERIFY(autostart.isEnabled());
         const QByteArray entry = readFile(autostart.entryPath());
         QVERIFY2(entry.split('\n').contains("Exec=" + exec.toUtf8()), entry.constData());
+        // Turned off in the desktop's own session settings, the file kept: off here as well.
+        for (const QByteArray off : {"Hidden=true\n", "X-GNOME-Autostart-enabled=false\n"})
+            QVERIFY(writeFile(autostart.entryPath(), entry + off) && !autostart.isEnabled());
         QVERIFY(autostart.setEnabled(false, &error));
         QVERIFY(!QFile::exists(autostart.entryPath()));
     }
