@@ -47,10 +47,9 @@ public:
     static void adoptBundledServer(AppSettings *settings, const QString &applicationDir);
 
 private:
-    // Built once and never destroyed: destroying the instance manager would destroy the processes
-    // of running servers, which kills them and blocks until they are gone, and destroying the
-    // privileged runner would kill the host-name change started at quit. The process exit
-    // reclaims them.
+    // Built once and never destroyed: destroying the privileged runner would kill the host-name
+    // change started at quit, and the objects that use it must outlive it. The process exit
+    // reclaims them; the servers, spawned on their own, keep running either way.
     AppSettings *m_settings;
     PrivilegedCommandRunner *m_privilegedRunner;
     LocalHostNames *m_hostNames;
