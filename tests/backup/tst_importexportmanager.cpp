@@ -62,8 +62,9 @@ class TestImportExportManager : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString path(const QString &name) const { return m_dir->filePath(name); }
+    // One for the whole suite: the tables name files in it before a test starts.
+    QTemporaryDir m_dir;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
 
     // A valid export file of instances given as "name:port", with the data location <test directory>/imported.
     QByteArray configuration(const QStringList &instances) const
@@ -103,7 +104,7 @@ private:
     }
 
 private slots:
-    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+    void init() { QVERIFY(QDir(path("imported")).removeRecursively()); }
 
     void export_exactFormatForTheOwnerOnly_readBackWhole()
     {
