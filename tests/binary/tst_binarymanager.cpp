@@ -77,8 +77,6 @@ QByteArray buildArchive(PayloadFormat format, const QList<ArchiveEntry> &entries
     return buffer;
 }
 
-using Entries = QList<ArchiveEntry>;
-
 // The first bytes of an executable, given in hex, padded with zeros as the rest of a header.
 QByteArray padded(const QByteArray &hex)
 {
@@ -208,8 +206,8 @@ private slots:
         const auto row = [](const char *name, const QByteArray &payload, const QString &error = {}) {
             QTest::newRow(name) << payload << 200 << (error.isEmpty() ? error : "Installation failed: " + error);
         };
-        const auto zip = [](const Entries &entries) { return buildArchive(PayloadFormat::Zip, entries); };
-        const auto gz = [](const Entries &entries) { return buildArchive(PayloadFormat::Gzip, entries); };
+        const auto zip = [](const QList<ArchiveEntry> &entries) { return buildArchive(PayloadFormat::Zip, entries); };
+        const auto gz = [](const QList<ArchiveEntry> &entries) { return buildArchive(PayloadFormat::Gzip, entries); };
         const QByteArray companion = QByteArray::fromHex("00051607");
         const QString outside = "Failed to extract archive: Refusing entry outside the extraction directory: ";
         const QString leaving = "Failed to extract archive: Refusing link that leaves the extraction directory: ";
