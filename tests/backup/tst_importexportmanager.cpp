@@ -176,12 +176,13 @@ private slots:
                  qPrintable(suggested));
     }
 
-    // Of any version; the settings first, then the additions as one batch, then the completion.
-    // Running instances come in stopped, with a new id, their creation date and the time of import.
+    // Of any version: settings first, then one batch of additions, then the completion, which clears
+    // an earlier message. Running instances come in stopped, with a new id and their creation date.
     void import_settingsThenOneBatchThenCompletion()
     {
         TestHome home;
         home.add("kept", 7000);
+        QCOMPARE(importFrom(home, path("missing.json")), ImportResult(false, 0, 0));
         const QStringList incoming{"db-0:9000", "db-1:9001", "db-2:9002"};
         QStringList zoneAtAddition;
         connect(home.instances.get(), &InstanceManager::instancesAdded, this,
@@ -190,6 +191,7 @@ private slots:
         const double before = ReferenceDate::now();
         const QByteArray file = with(with(configuration(incoming), "version", "0.1"), "isRunning", true);
         QCOMPARE(importFrom(home, write(file)), ImportResult(true, 3, 0));
+        QCOMPARE(home.importExport->lastError(), QString());
         QCOMPARE(zoneAtAddition, QStringList{"UTC"});
         QCOMPARE(writes.count(), 1);
         QCOMPARE(names(home), QStringList{"kept:7000"} + incoming);
