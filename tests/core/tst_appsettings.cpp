@@ -2,107 +2,59 @@
 #include "core/AppPaths.h"
 #include "core/AppSettings.h"
 
-#include "RefusedValues.h"
 #include "TestSupport.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 using TestSupport::json;
+using TestSupport::readFile;
 
 class TestAppSettings : public QObject
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    AppPaths paths() const { return AppPaths(m_dir.filePath(QStringLiteral("state/HalvexKelvane"))); }
-    void writeSettings(const QByteArray &bytes)
-    {
-        QFile file(paths().settingsFile());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    QByteArray readSettings() const
-    {
-        QFile file(paths().settingsFile());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    std::unique_ptr<QTemporaryDir> m_dir;
+    AppPaths paths() const { return AppPaths(m_dir->filePath("state/HalvexKelvane")); }
+    QString file() const { return paths().settingsFile(); }
     static void waitForLoad() { QCoreApplication::processEvents(); }
+    static constexpr auto privateFile = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
 
 private slots:
-    void init() { QVERIFY(m_dir.isValid()); }
-    void cleanup()
-    {
-        QDir(m_dir.path()).removeRecursively();
-        QDir().mkpath(m_dir.path());
-    }
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
 
-    void noFile_defaultsAndNothingWritten()
-    {
-        AppSettings settings(paths());
-        waitForLoad();
-        QCOMPARE(settings.dataStorageLocation(), QUrl::fromLocalFile(QDir::homePath() + QStringLiteral("/Halvex")));
-        QVERIFY(settings.binaryPath().isEmpty());
-        QCOMPARE(settings.timezone(), QStringLiteral("Europe/Vienna"));
-        QVERIFY(!QFile::exists(paths().settingsFile()));
-        QCOMPARE(QFile::permissions(paths().directory()), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                              QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
-    }
-
-    void storedValues_appliedOneTurnLater()
-    {
-        writeSettings(
-            json("{'dataStorageLocation':'file:///srv/halvex','binaryPath':'file:///opt/halvex','timezone':'UTC'}"));
-        AppSettings settings(paths());
-        QSignalSpy changed(&settings, &AppSettings::changed);
-        QCOMPARE(settings.timezone(), QStringLiteral("Europe/Vienna"));
-        waitForLoad();
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(settings.timezone(), QStringLiteral("UTC"));
-        QCOMPARE(settings.dataStorageLocation(), QUrl::fromLocalFile(QStringLiteral("/srv/halvex")));
-        QCOMPARE(settings.binaryPath(), QUrl::fromLocalFile(QStringLiteral("/opt/halvex")));
-    }
-
+    // Columns: the file (none when null), and the location, executable and time zone read from it,
+    // which arrive one turn of the event loop later ("" for the default location and for no executable).
     void file_read_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("binary");
         QTest::addColumn<QString>("timezone");
-        const QString home = QDir::homePath() + QStringLiteral("/Halvex");
-        QTest::newRow("only location") << json("{'dataStorageLocation':'file:///data'}") << "/data"
-                                       << ""
-                                       << "Europe/Vienna";
-        QTest::newRow("null binary and zone")
-            << json("{'dataStorageLocation':'file:///data','binaryPath':null,'timezone':null}") << "/data"
-            << ""
-            << "Europe/Vienna";
-        QTest::newRow("extra key ignored") << json("{'dataStorageLocation':'file:///data','theme':'dark'}") << "/data"
-                                           << ""
-                                           << "Europe/Vienna";
-        QTest::newRow("missing location rejects all")
-            << json("{'binaryPath':'file:///opt/halvex','timezone':'UTC'}") << home << ""
-            << "Europe/Vienna";
-        QTest::newRow("location a number rejects all")
-            << json("{'dataStorageLocation':5,'timezone':'UTC'}") << home << ""
-            << "Europe/Vienna";
-        QTest::newRow("bad binary rejects all")
-            << json("{'dataStorageLocation':'file:///data','binaryPath':'::','timezone':'UTC'}") << home << ""
-            << "Europe/Vienna";
-        QTest::newRow("binary a number rejects all")
-            << json("{'dataStorageLocation':'file:///data','binaryPath':3,'timezone':'UTC'}") << home << ""
-            << "Europe/Vienna";
-        QTest::newRow("not json") << QByteArray("{dataStorageLocation") << home << ""
-                                  << "Europe/Vienna";
-        QTest::newRow("array") << QByteArray("[]") << home << ""
-                               << "Europe/Vienna";
+        const auto row = [](const char *name, const char *content, const char *location = "", const char *binary = "",
+                            const char *timezone = "Europe/Vienna") {
+            QTest::newRow(name) << (content ? json(content) : QByteArray()) << QString(location) << QString(binary)
+                                << QString(timezone);
+        };
+        row("no file", nullptr);
+        row("all three",
+            "{'dataStorageLocation':'file:///srv/halvex','binaryPath':'file:///opt/halvex','timezone':'UTC'}",
+            "/srv/halvex", "/opt/halvex", "UTC");
+        row("only location, extra key", "{'dataStorageLocation':'file:///data','theme':'dark'}", "/data");
+        row("nulls", "{'dataStorageLocation':'file:///data','binaryPath':null,'timezone':null}", "/data");
+        // A location that is no folder of this machine is refused alone.
+        row("location refused", "{'dataStorageLocation':'file:///','binaryPath':'file:///opt/halvex','timezone':'UTC'}",
+            "", "/opt/halvex", "UTC");
+        // Anything else wrong refuses the whole file.
+        row("missing location", "{'binaryPath':'file:///opt/halvex','timezone':'UTC'}");
+        row("location a number", "{'dataStorageLocation':5,'timezone':'UTC'}");
+        row("binary not a URL", "{'dataStorageLocation':'file:///data','binaryPath':'::','timezone':'UTC'}");
+        row("binary a number", "{'dataStorageLocation':'file:///data','binaryPath':3,'timezone':'UTC'}");
+        row("not JSON", "{dataStorageLocation");
     }
     void file_read()
     {
@@ -110,108 +62,75 @@ private slots:
         QFETCH(QString, location);
         QFETCH(QString, binary);
         QFETCH(QString, timezone);
-        writeSettings(content);
+        if (!content.isNull())
+            TestSupport::writeFile(file(), content);
         AppSettings settings(paths());
+        QSignalSpy changed(&settings, &AppSettings::changed);
+        QCOMPARE(settings.dataStorageLocation(), QUrl::fromLocalFile(QDir::homePath() + "/Halvex"));
+        QCOMPARE(settings.timezone(), "Europe/Vienna");
         waitForLoad();
-        QCOMPARE(settings.dataStorageLocation().toLocalFile(), location);
+        QCOMPARE(settings.dataStorageLocation(),
+                 location.isEmpty() ? AppSettings::defaultDataStorageLocation() : QUrl::fromLocalFile(location));
         QCOMPARE(settings.binaryPath().toLocalFile(), binary);
         QCOMPARE(settings.timezone(), timezone);
+        QCOMPARE(changed.count(), timezone == "Europe/Vienna" && location.isEmpty() ? 0 : 1);
+        QCOMPARE(readFile(file()), content); // nothing written at the start
     }
 
-    void refusedLocation_keepsTheOtherValues_data() { RefusedValues::addLocationRows(); }
-    void refusedLocation_keepsTheOtherValues()
-    {
-        QFETCH(QString, location);
-        writeSettings(QJsonDocument(QJsonObject{{"dataStorageLocation", location},
-                                                {"binaryPath", "file:///opt/halvex"},
-                                                {"timezone", "UTC"}})
-                          .toJson());
-        AppSettings settings(paths());
-        waitForLoad();
-        QCOMPARE(settings.dataStorageLocation(), AppSettings::defaultDataStorageLocation());
-        QCOMPARE(settings.binaryPath(), QUrl::fromLocalFile(QStringLiteral("/opt/halvex")));
-        QCOMPARE(settings.timezone(), QStringLiteral("UTC"));
-    }
-
-    // Only QSaveFile's temporaries of our own file, left by a write cut short, go; the second name
-    // may be a write in progress.
+    // Only the temporaries of our own file that a write cut short left behind go; a young one may
+    // be a write in progress, and links and other files are not ours.
     void staleTemporaries_removedAtStart()
     {
-        const QString directory = paths().directory();
+        const QString directory = paths().directory() + u'/';
         const QStringList names{"settings.json.AbCdEf", "settings.json.GhIjKl", "settings.json.AbCd12",
                                 "settings.json.corrupt-20250101-120000", "other.json.AbCdEf"};
         for (const QString &name : names) {
-            QFile file(directory + u'/' + name);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            const int age = name == names.at(1) ? 0 : 3600;
-            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-age), QFile::FileModificationTime));
+            QFile created(directory + name);
+            QVERIFY(created.open(QIODevice::WriteOnly) &&
+                    created.setFileTime(QDateTime::currentDateTime().addSecs(name == names.at(1) ? 0 : -3600),
+                                        QFile::FileModificationTime));
         }
-        QVERIFY(QFile::link(directory + QStringLiteral("/other.json.AbCdEf"),
-                            directory + QStringLiteral("/settings.json.LiNkEd")));
+        QVERIFY(QFile::link(directory + names.last(), directory + "settings.json.LiNkEd"));
         AppSettings settings(paths());
-        QStringList expected = names.mid(1) << QStringLiteral("settings.json.LiNkEd");
-        expected.sort();
-        QCOMPARE(QDir(directory).entryList(QDir::Files | QDir::System, QDir::Name), expected);
+        QCOMPARE(QDir(directory).entryList(QDir::Files | QDir::System, QDir::Name),
+                 (QStringList{"other.json.AbCdEf", "settings.json.AbCd12", "settings.json.GhIjKl",
+                              "settings.json.LiNkEd", "settings.json.corrupt-20250101-120000"}));
     }
 
-    void save_writesAllKeysWithNullBinaryAndEscapedSpaces()
+    void save_writesAllKeysCompactlyForTheOwnerOnly()
     {
         AppSettings settings(paths());
-        settings.setDataStorageLocation(QUrl::fromLocalFile(QStringLiteral("/home/ann/My Data")));
+        settings.setDataStorageLocation(QUrl::fromLocalFile("/home/ann/My Data"));
         QVERIFY(settings.save());
-        const QByteArray bytes = readSettings();
-        const QByteArray location = json("'dataStorageLocation':'file:///home/ann/My%20Data'");
-        QVERIFY2(bytes.contains(location), bytes.constData());
-        QVERIFY(bytes.contains("\"binaryPath\":null"));
-        QVERIFY(bytes.contains("\"timezone\":\"Europe/Vienna\""));
-        QVERIFY(!bytes.contains('\n'));
-        QCOMPARE(QFile::permissions(paths().settingsFile()),
-                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
-
-        AppSettings reread(paths());
-        waitForLoad();
-        QCOMPARE(reread.dataStorageLocation().toLocalFile(), QStringLiteral("/home/ann/My Data"));
+        QCOMPARE(readFile(file()), json("{'binaryPath':null,'dataStorageLocation':'file:///home/ann/My%20Data',"
+                                        "'timezone':'Europe/Vienna'}"));
+        QCOMPARE(QFile::permissions(file()), privateFile);
+        QCOMPARE(QFile::permissions(paths().directory()), privateFile | QFile::ExeOwner | QFile::ExeUser);
     }
 
     void saveBeforeLoad_keepsStoredValues()
     {
-        writeSettings(
-            json("{'dataStorageLocation':'file:///data','binaryPath':'file:///opt/halvex','timezone':'UTC'}"));
+        TestSupport::writeFile(file(), json("{'dataStorageLocation':'file:///data','binaryPath':'file:///opt/halvex',"
+                                            "'timezone':'UTC'}"));
         AppSettings settings(paths());
-        settings.setTimezone(QStringLiteral("Asia/Tokyo"));
+        settings.setTimezone("Asia/Tokyo");
         QVERIFY(settings.save());
         waitForLoad();
-        QCOMPARE(settings.timezone(), QStringLiteral("Asia/Tokyo")); // the later turn must not undo the change
-        const QJsonObject saved = QJsonDocument::fromJson(readSettings()).object();
-        QCOMPARE(saved.value(QStringLiteral("dataStorageLocation")).toString(), QStringLiteral("file:///data"));
-        QCOMPARE(saved.value(QStringLiteral("binaryPath")).toString(), QStringLiteral("file:///opt/halvex"));
-        QCOMPARE(saved.value(QStringLiteral("timezone")).toString(), QStringLiteral("Asia/Tokyo"));
+        QCOMPARE(settings.timezone(), "Asia/Tokyo"); // the later turn must not undo the change
+        QCOMPARE(readFile(file()), json("{'binaryPath':'file:///opt/halvex','dataStorageLocation':'file:///data',"
+                                        "'timezone':'Asia/Tokyo'}"));
     }
 
-    void undecodableFile_keptAsideBeforeFirstSave()
+    void undecodableFile_keptAsideOnceBeforeFirstSave()
     {
-        writeSettings("{broken");
+        TestSupport::writeFile(file(), "{broken");
         AppSettings settings(paths());
         waitForLoad();
-        QCOMPARE(readSettings(), QByteArray("{broken")); // untouched at start-up
-        QVERIFY(settings.save());
-        const QStringList aside = QDir(paths().directory()).entryList({QStringLiteral("settings.json.corrupt-*")});
-        QCOMPARE(aside.size(), 1);
-        QFile kept(paths().directory() + u'/' + aside.first());
-        QVERIFY(kept.open(QIODevice::ReadOnly));
-        QCOMPARE(kept.readAll(), QByteArray("{broken"));
-        QVERIFY(settings.save()); // once only
-        QCOMPARE(QDir(paths().directory()).entryList({QStringLiteral("settings.json.corrupt-*")}).size(), 1);
-    }
-
-    void binaryPath_roundTripsThroughNull()
-    {
-        writeSettings(json("{'dataStorageLocation':'file:///data','binaryPath':null}"));
-        AppSettings settings(paths());
-        waitForLoad();
-        QVERIFY(settings.binaryPath().isEmpty());
-        QVERIFY(settings.save());
-        QVERIFY(readSettings().contains("\"binaryPath\":null"));
+        QCOMPARE(readFile(file()), QByteArray("{broken")); // untouched at start-up
+        QVERIFY(settings.save() && settings.save());
+        const QStringList aside = QDir(paths().directory()).entryList({"settings.json.corrupt-*"});
+        QVERIFY2(aside.size() == 1 && readFile(paths().directory() + u'/' + aside.first()) == "{broken",
+                 qPrintable(aside.join(u' ')));
     }
 };
 
