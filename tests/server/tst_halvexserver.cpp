@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <future>
 #include <memory>
 
 namespace {
@@ -182,6 +183,24 @@ private slots:
         QCOMPARE(status(call("DELETE", key)), 204);
         QCOMPARE(status(call("GET", key)), 404);
         QCOMPARE(status(call("DELETE", key)), 404);
+    }
+
+    void keyValue_oneOfParallelWritersCreatesTheKey()
+    {
+        // The writes run on several server threads at once; an unguarded store lets two of them
+        // create the key only now and then, hence a few rounds.
+        for (int round = 0; round < 20; ++round) {
+            const QByteArray put =
+                request("PUT", "/kv/contended-" + QByteArray::number(round), Bearer, QByteArray(64 * 1024, 'v'));
+            std::vector<std::future<int>> writers;
+            for (int i = 0; i < 16; ++i)
+                writers.push_back(std::async(std::launch::async, [&] { return status(exchange(m_port, put)); }));
+            QList<int> statuses;
+            for (auto &writer : writers)
+                statuses.append(writer.get());
+            QCOMPARE(statuses.count(201), 1);
+            QCOMPARE(statuses.count(204), 15);
+        }
     }
 
     void data_survivesRestartAndCrash()
