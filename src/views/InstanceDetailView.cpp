@@ -9,8 +9,8 @@
 #include "Metrics.h"
 #include "ProminentButton.h"
 #include "Prompter.h"
+#include "RunStateBadge.h"
 #include "RunStateText.h"
-#include "StatusDot.h"
 #include "Symbols.h"
 #include "SystemColors.h"
 #include "Typography.h"
@@ -112,9 +112,14 @@ bool InstanceDetailView::isRowShown(const QString &label) const
     return value && !value->isHidden();
 }
 
+QWidget *InstanceDetailView::runningBadge() const
+{
+    return m_badge;
+}
+
 QString InstanceDetailView::badgeText() const
 {
-    return m_badgeText->text();
+    return m_badge->text();
 }
 
 QWidget *InstanceDetailView::buildContent()
@@ -150,17 +155,7 @@ QWidget *InstanceDetailView::buildHeader()
     m_name->setTextInteractionFlags(Qt::TextSelectableByMouse);
     titleRow->addWidget(m_name);
 
-    m_badge = new QWidget(header);
-    m_badge->setObjectName(QStringLiteral("runningBadge"));
-    m_badge->setAttribute(Qt::WA_StyledBackground);
-    auto *badgeRow = new QHBoxLayout(m_badge);
-    badgeRow->setContentsMargins(8, 4, 8, 4);
-    badgeRow->setSpacing(4);
-    m_badgeDot = new StatusDot(SystemColors::green(), m_badge);
-    badgeRow->addWidget(m_badgeDot);
-    m_badgeText = new QLabel(m_badge);
-    m_badgeText->setFont(Typography::caption());
-    badgeRow->addWidget(m_badgeText);
+    m_badge = new RunStateBadge(header);
     titleRow->addWidget(m_badge);
     titleRow->addStretch();
     titleColumn->addLayout(titleRow);
@@ -305,16 +300,8 @@ void InstanceDetailView::refresh()
     m_name->setText(record.name);
     m_url->setText(record.localURL());
 
+    m_badge->setState(RunStateText::name(state), RunStateText::color(state));
     m_badge->setVisible(state != RunState::Stopped);
-    const QColor color = RunStateText::color(state);
-    m_badge->setStyleSheet(
-        QStringLiteral("#runningBadge { background-color: rgba(%1, %2, %3, 10%); border-radius: 4px; }")
-            .arg(color.red())
-            .arg(color.green())
-            .arg(color.blue()));
-    m_badgeDot->setColor(color);
-    m_badgeText->setText(RunStateText::name(state));
-    SystemColors::setTextColor(m_badgeText, color);
 
     const QString action = !record.isRunning                      ? QStringLiteral("Start")
                            : manager->isStopOverdue(m_instanceID) ? QStringLiteral("Force Stop")

@@ -3,6 +3,7 @@
 
 #include "views/AccessibleStyle.h"
 #include "views/ProminentButton.h"
+#include "views/RunStateBadge.h"
 #include "views/Symbols.h"
 #include "views/SystemColors.h"
 #include "views/Typography.h"
@@ -78,6 +79,74 @@ private slots:
         QCOMPARE(image.size(), QSize(size, size));
         // Drawn from vectors at the size asked for, in the tint.
         QVERIFY(pixelsOfColor(image, color) >= size / 4);
+    }
+
+    static bool isNear(const QColor &painted, const QColor &expected)
+    {
+        return qAbs(painted.red() - expected.red()) <= 3 && qAbs(painted.green() - expected.green()) <= 3 &&
+               qAbs(painted.blue() - expected.blue()) <= 3;
+    }
+
+    // The fill follows the latest tint and state, whatever was painted before.
+    void prominentButton_paintsTheFillOfItsState_data()
+    {
+        QTest::addColumn<QColor>("tint");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("down");
+        QTest::newRow("start") << SystemColors::green() << true << false;
+        QTest::newRow("stop") << SystemColors::red() << true << false;
+        QTest::newRow("stop pressed") << SystemColors::red() << true << true;
+        QTest::newRow("disabled") << SystemColors::red() << false << false;
+    }
+
+    void prominentButton_paintsTheFillOfItsState()
+    {
+        QFETCH(QColor, tint);
+        QFETCH(bool, enabled);
+        QFETCH(bool, down);
+        ProminentButton button(QStringLiteral("Stop"));
+        button.resize(button.sizeHint());
+        button.setTint(SystemColors::orange());
+        button.grab();
+        button.setTint(tint);
+        button.setEnabled(enabled);
+        button.setDown(down);
+        const QImage image = button.grab().toImage();
+        const QColor expected = !enabled ? button.palette().color(QPalette::Active, QPalette::Button)
+                                : down   ? button.fill().darker(125)
+                                         : button.fill();
+        // Inside the rounded fill, before the text begins.
+        const QColor painted = image.pixelColor(8, image.height() / 2);
+        QVERIFY2(isNear(painted, expected), qPrintable(painted.name() + QStringLiteral(" != ") + expected.name()));
+        QCOMPARE(pixelsOfColor(image, Qt::white) > 0, enabled);
+    }
+
+    // A light tint of the state's colour behind the state's name, after any earlier state.
+    void runStateBadge_paintsTheColorOfItsState_data()
+    {
+        QTest::addColumn<QColor>("earlier");
+        QTest::addColumn<QColor>("color");
+        QTest::newRow("starting, then running") << SystemColors::orange() << SystemColors::green();
+        QTest::newRow("running, then stopping") << SystemColors::green() << SystemColors::orange();
+    }
+
+    void runStateBadge_paintsTheColorOfItsState()
+    {
+        QFETCH(QColor, earlier);
+        QFETCH(QColor, color);
+        RunStateBadge badge;
+        badge.setState(QStringLiteral("Earlier"), earlier);
+        badge.resize(badge.sizeHint());
+        badge.grab();
+        badge.setState(QStringLiteral("Now"), color);
+        QCOMPARE(badge.text(), QStringLiteral("Now"));
+        const QImage image = badge.grab().toImage();
+        const QColor window = badge.palette().color(QPalette::Window);
+        const auto blend = [](int under, int over) { return qRound(under * 0.9 + over * 0.1); };
+        const QColor expected(blend(window.red(), color.red()), blend(window.green(), color.green()),
+                              blend(window.blue(), color.blue()));
+        const QColor painted = image.pixelColor(3, image.height() / 2);
+        QVERIFY2(isNear(painted, expected), qPrintable(painted.name() + QStringLiteral(" != ") + expected.name()));
     }
 
     void themedSymbol_fallsBackToOurArtwork()
