@@ -2,6 +2,7 @@
 #include "InstanceDetailView.h"
 
 #include "Divider.h"
+#include "FormValue.h"
 #include "HeaderBar.h"
 #include "InstanceActions.h"
 #include "InstanceHealthView.h"
@@ -102,13 +103,13 @@ bool InstanceDetailView::showsNotFound() const
 
 QString InstanceDetailView::value(const QString &label) const
 {
-    const QLabel *value = m_values.value(label);
+    const FormValue *value = m_values.value(label);
     return value ? value->text() : QString();
 }
 
 bool InstanceDetailView::isRowShown(const QString &label) const
 {
-    const QLabel *value = m_values.value(label);
+    const FormValue *value = m_values.value(label);
     return value && !value->isHidden();
 }
 
@@ -198,11 +199,9 @@ QWidget *InstanceDetailView::buildHeader()
     return header;
 }
 
-QLabel *InstanceDetailView::addRow(QFormLayout *form, const QString &label)
+FormValue *InstanceDetailView::addRow(QFormLayout *form, const QString &label)
 {
-    auto *value = new QLabel(form->parentWidget());
-    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    value->setWordWrap(true);
+    auto *value = new FormValue(form->parentWidget());
     value->setAccessibleName(label);
     form->addRow(label, value);
     m_values.insert(label, value);
@@ -310,17 +309,19 @@ void InstanceDetailView::refresh()
     m_startStop->setAccessibleName(action);
     m_startStop->setTint(record.isRunning ? SystemColors::red() : SystemColors::green());
 
-    m_values.value(QStringLiteral("Name"))->setText(record.name);
-    m_values.value(QStringLiteral("Port"))->setText(QString::number(record.port));
-    m_values.value(QStringLiteral("Auth Token"))->setText(record.authToken);
-    m_values.value(QStringLiteral("Data Directory"))->setText(manager->dataDirectoryPath(record));
-    m_values.value(QStringLiteral("State"))->setText(RunStateText::name(state));
-    m_values.value(QStringLiteral("Created"))->setText(shortDateTime(record.createdAt));
-    m_values.value(QStringLiteral("Updated"))->setText(shortDateTime(record.updatedAt));
+    m_values.value(QStringLiteral("Name"))->setValue(record.name);
+    m_values.value(QStringLiteral("Port"))->setValue(QString::number(record.port));
+    m_values.value(QStringLiteral("Auth Token"))->setValue(record.authToken);
+    m_values.value(QStringLiteral("Data Directory"))->setValue(manager->dataDirectoryPath(record));
+    m_values.value(QStringLiteral("State"))->setValue(RunStateText::name(state));
+    m_values.value(QStringLiteral("Created"))->setValue(shortDateTime(record.createdAt));
+    m_values.value(QStringLiteral("Updated"))->setValue(shortDateTime(record.updatedAt));
     const auto lastRun = state == RunState::Stopped ? manager->lastRun(m_instanceID) : std::nullopt;
-    QLabel *lastRunValue = m_values.value(QStringLiteral("Last Run"));
-    lastRunValue->setText(lastRun ? RunStateText::lastRun(*lastRun) : QString());
-    m_statusRows->setRowVisible(lastRunValue, lastRun.has_value());
+    FormValue *lastRunValue = m_values.value(QStringLiteral("Last Run"));
+    lastRunValue->setValue(lastRun ? RunStateText::lastRun(*lastRun) : QString());
+    // Showing or hiding a row lays the form out again: only when it changes.
+    if (lastRunValue->isHidden() == lastRun.has_value())
+        m_statusRows->setRowVisible(lastRunValue, lastRun.has_value());
 }
 
 void InstanceDetailView::startOrStop()

@@ -10,6 +10,7 @@
 
 #include <optional>
 
+class FormValue;
 class InstanceActions;
 class InstanceHealthView;
 class LogsView;
@@ -64,7 +65,7 @@ private:
     QWidget *buildHeader();
     QWidget *buildForm();
     QWidget *buildLogArea();
-    QLabel *addRow(QFormLayout *form, const QString &label);
+    FormValue *addRow(QFormLayout *form, const QString &label);
     void refresh();
     void refreshIfShown(const QUuid &id);
     void startOrStop();
@@ -86,5 +87,5 @@ private:
     QPushButton *m_saveLog = nullptr;
     QPushButton *m_clearLogs = nullptr;
     LogsView *m_logs = nullptr;
-    QHash<QString, QLabel *> m_values;
+    QHash<QString, FormValue *> m_values;
 };

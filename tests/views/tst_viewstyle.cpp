@@ -2,6 +2,7 @@
 #include "OffscreenByDefault.h"
 
 #include "views/AccessibleStyle.h"
+#include "views/FormValue.h"
 #include "views/ProminentButton.h"
 #include "views/RunStateBadge.h"
 #include "views/Symbols.h"
@@ -11,10 +12,12 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
 #include <QStyleFactory>
 #include <QTest>
+#include <QToolTip>
 
 // The symbols come from our own artwork in their colours; the text styles keep their order and
 // stay readable in size and in contrast.
@@ -147,6 +150,43 @@ private slots:
                               blend(window.blue(), color.blue()));
         const QColor painted = image.pixelColor(3, image.height() / 2);
         QVERIFY2(isNear(painted, expected), qPrintable(painted.name() + QStringLiteral(" != ") + expected.name()));
+    }
+
+    // A value never widens the form, whatever its length; one cut off at the edge shows in full as
+    // its tooltip and is still copied whole.
+    void formValue_staysInItsRoomAndShowsWhatIsCut_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("port") << QStringLiteral("5432") << false;
+        QTest::newRow("long path") << QStringLiteral("/srv/data/").repeated(20) + QStringLiteral("orders") << true;
+        QTest::newRow("markup") << QStringLiteral("<b>token</b>") << false;
+    }
+
+    void formValue_staysInItsRoomAndShowsWhatIsCut()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, cut);
+        QWidget form;
+        form.resize(300, 100);
+        FormValue value(&form);
+        const QSize emptyHint = value.sizeHint();
+        value.setValue(text);
+        QCOMPARE(value.sizeHint(), emptyHint);
+        QCOMPARE(value.minimumSizeHint().width(), 0);
+        value.setGeometry(0, 0, 300, value.sizeHint().height());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+        QCOMPARE(value.text(), text);
+        QCOMPARE(value.textFormat(), Qt::PlainText);
+        value.setSelection(0, static_cast<int>(text.size()));
+        QCOMPARE(value.selectedText(), text);
+
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), value.mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(&value, &help);
+        QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), cut ? text : QString());
+        QToolTip::hideText();
     }
 
     void themedSymbol_fallsBackToOurArtwork()
