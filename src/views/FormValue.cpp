@@ -9,8 +9,14 @@ FormValue::FormValue(QWidget *parent)
 {
     // Never taken for rich text, whatever a name or a path holds.
     setTextFormat(Qt::PlainText);
-    setTextInteractionFlags(Qt::TextSelectableByMouse);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+}
+
+void FormValue::setSelectable(bool selectable)
+{
+    const Qt::TextInteractionFlags flags = selectable ? Qt::TextSelectableByMouse : Qt::NoTextInteraction;
+    if (textInteractionFlags() != flags)
+        setTextInteractionFlags(flags);
 }
 
 void FormValue::setValue(const QString &text)
@@ -32,6 +38,19 @@ QSize FormValue::minimumSizeHint() const
 
 bool FormValue::event(QEvent *event)
 {
+    switch (event->type()) {
+    case QEvent::Enter:
+        setSelectable(true);
+        break;
+    case QEvent::Leave:
+    case QEvent::FocusOut:
+        // A selection being made or kept stays; otherwise the value goes back to plain drawing.
+        if (!underMouse() && !hasFocus() && !hasSelectedText())
+            setSelectable(false);
+        break;
+    default:
+        break;
+    }
     if (event->type() != QEvent::ToolTip)
         return QLabel::event(event);
     // Only a value that is cut off needs its tooltip.

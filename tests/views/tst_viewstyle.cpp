@@ -10,6 +10,7 @@
 #include "views/Typography.h"
 
 #include <QApplication>
+#include <QEnterEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QHelpEvent>
@@ -174,13 +175,23 @@ private slots:
         value.setValue(text);
         QCOMPARE(value.sizeHint(), emptyHint);
         QCOMPARE(value.minimumSizeHint().width(), 0);
-        value.setGeometry(0, 0, 300, value.sizeHint().height());
+        // Away from the corner where the pointer of the off-screen platform rests.
+        value.setGeometry(0, 50, 300, value.sizeHint().height());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
 
         QCOMPARE(value.text(), text);
         QCOMPARE(value.textFormat(), Qt::PlainText);
+        // Selectable once the pointer is over it, drawn exactly as before; a selection outlasts
+        // the pointer.
+        QVERIFY(!value.underMouse());
+        const QImage plain = value.grab().toImage();
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), value.mapToGlobal(QPointF(5, 5)));
+        QApplication::sendEvent(&value, &enter);
+        QCOMPARE(value.grab().toImage(), plain);
         value.setSelection(0, static_cast<int>(text.size()));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(&value, &leave);
         QCOMPARE(value.selectedText(), text);
 
         QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), value.mapToGlobal(QPoint(5, 5)));
