@@ -5,18 +5,9 @@
 #include <QToolTip>
 
 FormValue::FormValue(QWidget *parent)
-    : QLabel(parent)
+    : SelectableLabel(parent)
 {
-    // Never taken for rich text, whatever a name or a path holds.
-    setTextFormat(Qt::PlainText);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-}
-
-void FormValue::setSelectable(bool selectable)
-{
-    const Qt::TextInteractionFlags flags = selectable ? Qt::TextSelectableByMouse : Qt::NoTextInteraction;
-    if (textInteractionFlags() != flags)
-        setTextInteractionFlags(flags);
 }
 
 void FormValue::setValue(const QString &text)
@@ -38,21 +29,8 @@ QSize FormValue::minimumSizeHint() const
 
 bool FormValue::event(QEvent *event)
 {
-    switch (event->type()) {
-    case QEvent::Enter:
-        setSelectable(true);
-        break;
-    case QEvent::Leave:
-    case QEvent::FocusOut:
-        // A selection being made or kept stays; otherwise the value goes back to plain drawing.
-        if (!underMouse() && !hasFocus() && !hasSelectedText())
-            setSelectable(false);
-        break;
-    default:
-        break;
-    }
     if (event->type() != QEvent::ToolTip)
-        return QLabel::event(event);
+        return SelectableLabel::event(event);
     // Only a value that is cut off needs its tooltip.
     if (fontMetrics().horizontalAdvance(text()) > contentsRect().width())
         QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text(), this);

@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QLabel>
+#include "SelectableLabel.h"
 
 // The value beside a label of a form: one line of plain text that can be selected and copied.
 // Its size never depends on its text, so that a new value costs no more than drawing it: a value
-// too long for its room is cut off at the edge and shows in full as its tooltip. It becomes
-// selectable when the pointer comes over it: a selectable label lays its text out as a document
-// at every change, which would cost more than everything else a new selection in the list does.
-class FormValue final : public QLabel
+// too long for its room is cut off at the edge and shows in full as its tooltip.
+class FormValue final : public SelectableLabel
 {
     Q_OBJECT
 
@@ -23,7 +21,4 @@ public:
 
 protected:
     bool event(QEvent *event) override;
-
-private:
-    void setSelectable(bool selectable);
 };

@@ -12,6 +12,7 @@
 #include "Prompter.h"
 #include "RunStateBadge.h"
 #include "RunStateText.h"
+#include "SelectableLabel.h"
 #include "Symbols.h"
 #include "SystemColors.h"
 #include "Typography.h"
@@ -151,9 +152,8 @@ QWidget *InstanceDetailView::buildHeader()
     titleColumn->setSpacing(8);
 
     auto *titleRow = new QHBoxLayout;
-    m_name = new QLabel(header);
+    m_name = new SelectableLabel(header);
     m_name->setFont(Typography::withWeight(Typography::title(), QFont::Bold));
-    m_name->setTextInteractionFlags(Qt::TextSelectableByMouse);
     titleRow->addWidget(m_name);
 
     m_badge = new RunStateBadge(header);
@@ -168,9 +168,8 @@ QWidget *InstanceDetailView::buildHeader()
     linkSymbol->setPixmap(Symbols::tinted(QStringLiteral("link"), palette().color(QPalette::PlaceholderText))
                               .pixmap(QSize(symbolSize, symbolSize), devicePixelRatioF()));
     linkRow->addWidget(linkSymbol);
-    m_url = new QLabel(header);
+    m_url = new SelectableLabel(header);
     m_url->setFont(Typography::subheadline());
-    m_url->setTextInteractionFlags(Qt::TextSelectableByMouse);
     SystemColors::makeSecondary(m_url);
     linkRow->addWidget(m_url);
     linkRow->addStretch();
