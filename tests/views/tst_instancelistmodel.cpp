@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
+#include "OffscreenByDefault.h"
+
 #include "core/AppPaths.h"
 #include "core/AppSettings.h"
 #include "instances/InstanceManager.h"
 #include "views/InstanceListModel.h"
+#include "views/InstanceListView.h"
 
 #include <QAbstractItemModelTester>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,6 +19,9 @@
 class TestInstanceListModel : public QObject
 {
     Q_OBJECT
+
+public:
+    static void initMain() { drawOffscreenByDefault(); }
 
 private:
     using Change = std::function<void(InstanceManager &, const QList<HalvexInstance> &)>;
@@ -115,6 +122,50 @@ private slots:
             QCOMPARE(index.data(InstanceListModel::LocalUrlRole).toString(), shown.localURL());
             QCOMPARE(index.data(InstanceListModel::RunningRole).toBool(), shown.isRunning);
             QCOMPARE(model.indexOf(shown.id).row(), static_cast<int>(manager.instances().indexOf(shown)));
+        }
+    }
+
+    // What is on the screen, not what a fresh rendering would show: a change must reach the
+    // window's backing store through a repaint of its row.
+    void recordChanges_repaintTheirRowOnScreen_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("row");
+        QTest::newRow("start") << "mark running" << 2;
+        QTest::newRow("rename") << "update" << 1;
+    }
+
+    void recordChanges_repaintTheirRowOnScreen()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, row);
+        QTemporaryDir dir;
+        const AppPaths paths(dir.filePath(QStringLiteral("state")));
+        AppSettings settings(paths);
+        settings.setDataStorageLocation(QUrl::fromLocalFile(dir.filePath(QStringLiteral("data"))));
+        InstanceManager manager(&settings, paths.registryFile());
+        const QList<HalvexInstance> records{named("a", 1), named("b", 2), named("c", 3)};
+        for (const HalvexInstance &record : records)
+            manager.addInstance(record);
+        InstanceListView view(&manager);
+        view.resize(260, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const auto shownRow = [&view](int row) {
+            const QRect rect = view.visualRect(view.model()->index(row, 0));
+            const QPoint at = view.viewport()->mapTo(&view, rect.topLeft());
+            return view.screen()->grabWindow(view.winId(), at.x(), at.y(), rect.width(), rect.height()).toImage();
+        };
+        QList<QImage> before;
+        for (int i = 0; i < records.size(); ++i)
+            before.append(shownRow(i));
+        QVERIFY(!before.at(row).isNull());
+
+        changes().value(change)(manager, records);
+        QTRY_VERIFY(shownRow(row) != before.at(row));
+        for (int i = 0; i < records.size(); ++i) {
+            if (i != row)
+                QCOMPARE(shownRow(i), before.at(i));
         }
     }
 };
