@@ -4,7 +4,6 @@
 #include "AccessibleStyle.h"
 #include "SystemColors.h"
 
-#include <QApplication>
 #include <QPainter>
 #include <QStyleOptionButton>
 
