@@ -235,6 +235,36 @@ private slots:
         QToolTip::hideText();
     }
 
+    // Drawn symbols are kept for their next paint: never one in place of another symbol, tint or
+    // look of a disabled button at the same size.
+    void symbols_areNeverMistakenForAnother_data()
+    {
+        QTest::addColumn<QIcon>("first");
+        QTest::addColumn<QIcon::Mode>("firstMode");
+        QTest::addColumn<QIcon>("second");
+        QTest::addColumn<QIcon::Mode>("secondMode");
+        const QIcon green = Symbols::tinted(QStringLiteral("play.circle.fill"), SystemColors::green());
+        QTest::newRow("other tint") << green << QIcon::Normal
+                                    << Symbols::tinted(QStringLiteral("play.circle.fill"), SystemColors::red())
+                                    << QIcon::Normal;
+        QTest::newRow("other symbol") << green << QIcon::Normal
+                                      << Symbols::tinted(QStringLiteral("stop.circle.fill"), SystemColors::green())
+                                      << QIcon::Normal;
+        QTest::newRow("disabled") << green << QIcon::Normal << green << QIcon::Disabled;
+    }
+
+    void symbols_areNeverMistakenForAnother()
+    {
+        QFETCH(QIcon, first);
+        QFETCH(QIcon::Mode, firstMode);
+        QFETCH(QIcon, second);
+        QFETCH(QIcon::Mode, secondMode);
+        const QSize size(24, 24);
+        const QImage firstImage = first.pixmap(size, firstMode).toImage();
+        QCOMPARE(first.pixmap(size, firstMode).toImage(), firstImage);
+        QVERIFY(second.pixmap(size, secondMode).toImage() != firstImage);
+    }
+
     void themedSymbol_fallsBackToOurArtwork()
     {
         QIcon::setThemeName(QString());
