@@ -2,6 +2,7 @@
 #include "InstanceDetailView.h"
 
 #include "Divider.h"
+#include "FormValue.h"
 #include "HeaderBar.h"
 #include "InstanceActions.h"
 #include "InstanceHealthView.h"
@@ -9,8 +10,9 @@
 #include "Metrics.h"
 #include "ProminentButton.h"
 #include "Prompter.h"
+#include "RunStateBadge.h"
 #include "RunStateText.h"
-#include "StatusDot.h"
+#include "SelectableLabel.h"
 #include "Symbols.h"
 #include "SystemColors.h"
 #include "Typography.h"
@@ -102,19 +104,24 @@ bool InstanceDetailView::showsNotFound() const
 
 QString InstanceDetailView::value(const QString &label) const
 {
-    const QLabel *value = m_values.value(label);
+    const FormValue *value = m_values.value(label);
     return value ? value->text() : QString();
 }
 
 bool InstanceDetailView::isRowShown(const QString &label) const
 {
-    const QLabel *value = m_values.value(label);
+    const FormValue *value = m_values.value(label);
     return value && !value->isHidden();
+}
+
+QWidget *InstanceDetailView::runningBadge() const
+{
+    return m_badge;
 }
 
 QString InstanceDetailView::badgeText() const
 {
-    return m_badgeText->text();
+    return m_badge->text();
 }
 
 QWidget *InstanceDetailView::buildContent()
@@ -145,22 +152,11 @@ QWidget *InstanceDetailView::buildHeader()
     titleColumn->setSpacing(8);
 
     auto *titleRow = new QHBoxLayout;
-    m_name = new QLabel(header);
+    m_name = new SelectableLabel(header);
     m_name->setFont(Typography::withWeight(Typography::title(), QFont::Bold));
-    m_name->setTextInteractionFlags(Qt::TextSelectableByMouse);
     titleRow->addWidget(m_name);
 
-    m_badge = new QWidget(header);
-    m_badge->setObjectName(QStringLiteral("runningBadge"));
-    m_badge->setAttribute(Qt::WA_StyledBackground);
-    auto *badgeRow = new QHBoxLayout(m_badge);
-    badgeRow->setContentsMargins(8, 4, 8, 4);
-    badgeRow->setSpacing(4);
-    m_badgeDot = new StatusDot(SystemColors::green(), m_badge);
-    badgeRow->addWidget(m_badgeDot);
-    m_badgeText = new QLabel(m_badge);
-    m_badgeText->setFont(Typography::caption());
-    badgeRow->addWidget(m_badgeText);
+    m_badge = new RunStateBadge(header);
     titleRow->addWidget(m_badge);
     titleRow->addStretch();
     titleColumn->addLayout(titleRow);
@@ -172,9 +168,8 @@ QWidget *InstanceDetailView::buildHeader()
     linkSymbol->setPixmap(Symbols::tinted(QStringLiteral("link"), palette().color(QPalette::PlaceholderText))
                               .pixmap(QSize(symbolSize, symbolSize), devicePixelRatioF()));
     linkRow->addWidget(linkSymbol);
-    m_url = new QLabel(header);
+    m_url = new SelectableLabel(header);
     m_url->setFont(Typography::subheadline());
-    m_url->setTextInteractionFlags(Qt::TextSelectableByMouse);
     SystemColors::makeSecondary(m_url);
     linkRow->addWidget(m_url);
     linkRow->addStretch();
@@ -203,11 +198,9 @@ QWidget *InstanceDetailView::buildHeader()
     return header;
 }
 
-QLabel *InstanceDetailView::addRow(QFormLayout *form, const QString &label)
+FormValue *InstanceDetailView::addRow(QFormLayout *form, const QString &label)
 {
-    auto *value = new QLabel(form->parentWidget());
-    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    value->setWordWrap(true);
+    auto *value = new FormValue(form->parentWidget());
     value->setAccessibleName(label);
     form->addRow(label, value);
     m_values.insert(label, value);
@@ -305,16 +298,8 @@ void InstanceDetailView::refresh()
     m_name->setText(record.name);
     m_url->setText(record.localURL());
 
+    m_badge->setState(RunStateText::name(state), RunStateText::color(state));
     m_badge->setVisible(state != RunState::Stopped);
-    const QColor color = RunStateText::color(state);
-    m_badge->setStyleSheet(
-        QStringLiteral("#runningBadge { background-color: rgba(%1, %2, %3, 10%); border-radius: 4px; }")
-            .arg(color.red())
-            .arg(color.green())
-            .arg(color.blue()));
-    m_badgeDot->setColor(color);
-    m_badgeText->setText(RunStateText::name(state));
-    SystemColors::setTextColor(m_badgeText, color);
 
     const QString action = !record.isRunning                      ? QStringLiteral("Start")
                            : manager->isStopOverdue(m_instanceID) ? QStringLiteral("Force Stop")
@@ -323,17 +308,19 @@ void InstanceDetailView::refresh()
     m_startStop->setAccessibleName(action);
     m_startStop->setTint(record.isRunning ? SystemColors::red() : SystemColors::green());
 
-    m_values.value(QStringLiteral("Name"))->setText(record.name);
-    m_values.value(QStringLiteral("Port"))->setText(QString::number(record.port));
-    m_values.value(QStringLiteral("Auth Token"))->setText(record.authToken);
-    m_values.value(QStringLiteral("Data Directory"))->setText(manager->dataDirectoryPath(record));
-    m_values.value(QStringLiteral("State"))->setText(RunStateText::name(state));
-    m_values.value(QStringLiteral("Created"))->setText(shortDateTime(record.createdAt));
-    m_values.value(QStringLiteral("Updated"))->setText(shortDateTime(record.updatedAt));
+    m_values.value(QStringLiteral("Name"))->setValue(record.name);
+    m_values.value(QStringLiteral("Port"))->setValue(QString::number(record.port));
+    m_values.value(QStringLiteral("Auth Token"))->setValue(record.authToken);
+    m_values.value(QStringLiteral("Data Directory"))->setValue(manager->dataDirectoryPath(record));
+    m_values.value(QStringLiteral("State"))->setValue(RunStateText::name(state));
+    m_values.value(QStringLiteral("Created"))->setValue(shortDateTime(record.createdAt));
+    m_values.value(QStringLiteral("Updated"))->setValue(shortDateTime(record.updatedAt));
     const auto lastRun = state == RunState::Stopped ? manager->lastRun(m_instanceID) : std::nullopt;
-    QLabel *lastRunValue = m_values.value(QStringLiteral("Last Run"));
-    lastRunValue->setText(lastRun ? RunStateText::lastRun(*lastRun) : QString());
-    m_statusRows->setRowVisible(lastRunValue, lastRun.has_value());
+    FormValue *lastRunValue = m_values.value(QStringLiteral("Last Run"));
+    lastRunValue->setValue(lastRun ? RunStateText::lastRun(*lastRun) : QString());
+    // Showing or hiding a row lays the form out again: only when it changes.
+    if (lastRunValue->isHidden() == lastRun.has_value())
+        m_statusRows->setRowVisible(lastRunValue, lastRun.has_value());
 }
 
 void InstanceDetailView::startOrStop()

@@ -10,6 +10,7 @@
 
 #include <optional>
 
+class FormValue;
 class InstanceActions;
 class InstanceHealthView;
 class LogsView;
@@ -20,7 +21,7 @@ class QPushButton;
 class QSplitter;
 class QStackedLayout;
 class QToolButton;
-class StatusDot;
+class RunStateBadge;
 
 // The selected instance: its name, run state and address with Start, Stop or Force Stop and its
 // quick actions, its configuration, time stamps, how its last server ended and, while it runs, its
@@ -47,7 +48,7 @@ public:
     QPushButton *followButton() const { return m_follow; }
     QPushButton *saveLogButton() const { return m_saveLog; }
     // The badge beside the name: the run state in its colour, while there is a server.
-    QWidget *runningBadge() const { return m_badge; }
+    QWidget *runningBadge() const;
     QString badgeText() const;
     QSplitter *splitter() const { return m_splitter; }
     LogsView *logsView() const { return m_logs; }
@@ -64,7 +65,7 @@ private:
     QWidget *buildHeader();
     QWidget *buildForm();
     QWidget *buildLogArea();
-    QLabel *addRow(QFormLayout *form, const QString &label);
+    FormValue *addRow(QFormLayout *form, const QString &label);
     void refresh();
     void refreshIfShown(const QUuid &id);
     void startOrStop();
@@ -75,9 +76,7 @@ private:
     InstanceActions *m_actions;
     QStackedLayout *m_stack = nullptr;
     QLabel *m_name = nullptr;
-    QWidget *m_badge = nullptr;
-    StatusDot *m_badgeDot = nullptr;
-    QLabel *m_badgeText = nullptr;
+    RunStateBadge *m_badge = nullptr;
     QLabel *m_url = nullptr;
     QToolButton *m_actionsButton = nullptr;
     ProminentButton *m_startStop = nullptr;
@@ -88,5 +87,5 @@ private:
     QPushButton *m_saveLog = nullptr;
     QPushButton *m_clearLogs = nullptr;
     LogsView *m_logs = nullptr;
-    QHash<QString, QLabel *> m_values;
+    QHash<QString, FormValue *> m_values;
 };

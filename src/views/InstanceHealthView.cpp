@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "InstanceHealthView.h"
 
+#include "FormValue.h"
 #include "instances/HealthMonitor.h"
 #include "instances/InstanceLogs.h"
 #include "instances/InstanceManager.h"
 
 #include <QFormLayout>
-#include <QLabel>
 #include <QLocale>
 
 using RunState = InstanceManager::RunState;
@@ -55,10 +55,9 @@ InstanceHealthView::InstanceHealthView(const QUuid &instanceID, InstanceManager 
     refresh();
 }
 
-QLabel *InstanceHealthView::addRow(const QString &label)
+FormValue *InstanceHealthView::addRow(const QString &label)
 {
-    auto *value = new QLabel(this);
-    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *value = new FormValue(this);
     value->setAccessibleName(label);
     m_rows->addRow(label, value);
     m_values.insert(label, value);
@@ -67,7 +66,7 @@ QLabel *InstanceHealthView::addRow(const QString &label)
 
 QString InstanceHealthView::value(const QString &label) const
 {
-    const QLabel *value = m_values.value(label);
+    const FormValue *value = m_values.value(label);
     return value ? value->text() : QString();
 }
 
@@ -118,23 +117,23 @@ void InstanceHealthView::showReading()
     const HealthMonitor::Reading &reading = m_monitor->reading();
     switch (reading.answer) {
     case HealthMonitor::Answer::Waiting:
-        m_answers->setText(QStringLiteral("…"));
+        m_answers->setValue(QStringLiteral("…"));
         break;
     case HealthMonitor::Answer::Ok:
-        m_answers->setText(QStringLiteral("OK"));
+        m_answers->setValue(QStringLiteral("OK"));
         break;
     case HealthMonitor::Answer::Status:
-        m_answers->setText(QStringLiteral("HTTP %1").arg(reading.status));
+        m_answers->setValue(QStringLiteral("HTTP %1").arg(reading.status));
         break;
     case HealthMonitor::Answer::NoAnswer:
-        m_answers->setText(QStringLiteral("no answer"));
+        m_answers->setValue(QStringLiteral("no answer"));
         break;
     }
     const QLocale locale;
     if (const auto since = m_instanceManager->runningSince(m_instanceID))
-        m_uptime->setText(QStringLiteral("%1 (since %2)")
-                              .arg(duration(since->secsTo(QDateTime::currentDateTime())),
-                                   locale.toString(since->time(), mediumTimeFormat(locale))));
-    m_pid->setText(QString::number(m_monitor->pid()));
-    m_memory->setText(reading.residentBytes ? locale.formattedDataSize(*reading.residentBytes) : QStringLiteral("—"));
+        m_uptime->setValue(QStringLiteral("%1 (since %2)")
+                               .arg(duration(since->secsTo(QDateTime::currentDateTime())),
+                                    locale.toString(since->time(), mediumTimeFormat(locale))));
+    m_pid->setValue(QString::number(m_monitor->pid()));
+    m_memory->setValue(reading.residentBytes ? locale.formattedDataSize(*reading.residentBytes) : QStringLiteral("—"));
 }

@@ -5,10 +5,10 @@
 #include <QHash>
 #include <QUuid>
 
+class FormValue;
 class HealthMonitor;
 class InstanceManager;
 class QFormLayout;
-class QLabel;
 
 // The "Health" section of the detail pane, shown while the instance's server runs: whether it
 // answers at /health ("OK", "no answer", or the HTTP status), how long it has been up, its process
@@ -34,16 +34,16 @@ private:
     void refresh();
     void updateWatching();
     void showReading();
-    QLabel *addRow(const QString &label);
+    FormValue *addRow(const QString &label);
 
     QUuid m_instanceID;
     InstanceManager *m_instanceManager;
     HealthMonitor *m_monitor;
     bool m_onScreen = false;
     QFormLayout *m_rows;
-    QHash<QString, QLabel *> m_values;
-    QLabel *m_answers;
-    QLabel *m_uptime;
-    QLabel *m_pid;
-    QLabel *m_memory;
+    QHash<QString, FormValue *> m_values;
+    FormValue *m_answers;
+    FormValue *m_uptime;
+    FormValue *m_pid;
+    FormValue *m_memory;
 };

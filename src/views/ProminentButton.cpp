@@ -4,15 +4,17 @@
 #include "AccessibleStyle.h"
 #include "SystemColors.h"
 
-#include <QApplication>
-#include <QEvent>
 #include <QPainter>
+#include <QStyleOptionButton>
 
 namespace {
 
 // Room around the fill for the focus ring, so that the ring never covers the fill or the text.
 constexpr int ringSpace = 3;
 constexpr int radius = 5;
+constexpr int border = 1;
+constexpr int horizontalPadding = 13;
+constexpr int verticalPadding = 3;
 
 } // namespace
 
@@ -20,7 +22,8 @@ ProminentButton::ProminentButton(const QString &text, QWidget *parent)
     : QPushButton(text, parent)
 {
     setAccessibleName(text);
-    applyTint();
+    // The fill darkens under the pointer.
+    setAttribute(Qt::WA_Hover);
 }
 
 void ProminentButton::setTint(const QColor &tint)
@@ -28,12 +31,12 @@ void ProminentButton::setTint(const QColor &tint)
     if (tint == m_tint)
         return;
     m_tint = tint;
-    applyTint();
+    update();
 }
 
 QColor ProminentButton::tint() const
 {
-    return m_tint.isValid() ? m_tint : QApplication::palette(this).color(QPalette::Active, QPalette::Highlight);
+    return m_tint.isValid() ? m_tint : palette().color(QPalette::Active, QPalette::Highlight);
 }
 
 QColor ProminentButton::fill() const
@@ -41,44 +44,59 @@ QColor ProminentButton::fill() const
     return SystemColors::readable(tint(), Qt::white);
 }
 
-void ProminentButton::changeEvent(QEvent *event)
+QSize ProminentButton::sizeHint() const
 {
-    QPushButton::changeEvent(event);
-    // The accent colour and the disabled look follow the desktop's palette.
-    if (event->type() == QEvent::PaletteChange)
-        applyTint();
+    ensurePolished();
+    const QString shown = text().isEmpty() ? QStringLiteral("XXXX") : text();
+    const QSize content = fontMetrics().size(Qt::TextShowMnemonic, shown);
+    return content + 2 * QSize(horizontalPadding + border + ringSpace, verticalPadding + border + ringSpace);
+}
+
+QSize ProminentButton::minimumSizeHint() const
+{
+    return sizeHint();
 }
 
 void ProminentButton::paintEvent(QPaintEvent *event)
 {
-    QPushButton::paintEvent(event);
-    if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange))
-        return;
-    QPainter painter(this);
-    AccessibleStyle::drawFocusRing(&painter, QRectF(rect()), QApplication::palette(this), radius + ringSpace);
-}
+    Q_UNUSED(event);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QPalette palette = this->palette();
+    QColor background;
+    QColor outline;
+    QColor text;
+    if (isEnabled()) {
+        const QColor base = fill();
+        background = isDown() || isChecked()                    ? base.darker(125)
+                     : (option.state & QStyle::State_MouseOver) ? base.darker(110)
+                                                                : base;
+        outline = background;
+        text = Qt::white;
+    } else {
+        // Dimmer than enabled text, yet legible; the outline keeps the shape of a button.
+        background = palette.color(QPalette::Active, QPalette::Button);
+        text = SystemColors::readable(palette.color(QPalette::Disabled, QPalette::ButtonText), background,
+                                      SystemColors::markContrast);
+        outline = SystemColors::readable(background, background, 2.0);
+    }
 
-void ProminentButton::applyTint()
-{
-    // The application's palette, not the widget's: the style sheet below rewrites the latter.
-    const QPalette palette = QApplication::palette(this);
-    const QColor base = fill();
-    const QColor button = palette.color(QPalette::Active, QPalette::Button);
-    // Dimmer than enabled text, yet legible; the outline keeps the shape of a button.
-    const QColor disabledText = SystemColors::readable(palette.color(QPalette::Disabled, QPalette::ButtonText), button,
-                                                       SystemColors::markContrast);
-    const QColor outline = SystemColors::readable(button, button, 2.0);
-    const QString sheet =
-        QStringLiteral("QPushButton { background-color: %1; color: #ffffff; border: 1px solid %1;"
-                       " border-radius: %6px; padding: 3px 13px; margin: %7px; outline: none; }"
-                       "QPushButton:hover { background-color: %2; border-color: %2; }"
-                       "QPushButton:pressed { background-color: %3; border-color: %3; }"
-                       "QPushButton:disabled { background-color: %4; color: %5; border-color: %8; }")
-            .arg(base.name(), base.darker(110).name(), base.darker(125).name(), button.name(), disabledText.name())
-            .arg(radius)
-            .arg(ringSpace)
-            .arg(outline.name());
-    // Setting a style sheet changes the palette: only a new one, or this would never end.
-    if (sheet != styleSheet())
-        setStyleSheet(sheet);
+    QPainter painter(this);
+    const QRect box = rect().adjusted(ringSpace, ringSpace, -ringSpace, -ringSpace);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(outline, border));
+    painter.setBrush(background);
+    const qreal half = border / 2.0;
+    painter.drawRoundedRect(QRectF(box).adjusted(half, half, -half, -half), radius - half, radius - half);
+    painter.restore();
+
+    option.rect = box.adjusted(border + horizontalPadding, border + verticalPadding, -border - horizontalPadding,
+                               -border - verticalPadding);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        option.palette.setColor(group, QPalette::ButtonText, text);
+    style()->drawControl(QStyle::CE_PushButtonLabel, &option, &painter, this);
+
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange))
+        AccessibleStyle::drawFocusRing(&painter, QRectF(rect()), palette, radius + ringSpace);
 }

@@ -8,6 +8,9 @@
 // Without a tint of its own it takes the desktop's accent colour. The fill is the tint darkened as
 // far as the white text needs to stay readable; the keyboard focus shows as a ring around it, and
 // a disabled one keeps the outline of a button.
+//
+// It paints itself: a style sheet would be parsed and the button repolished at every change of
+// the tint, which a start or a stop brings.
 class ProminentButton final : public QPushButton
 {
     Q_OBJECT
@@ -20,12 +23,12 @@ public:
     // What the button is filled with while enabled.
     QColor fill() const;
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 protected:
-    void changeEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void applyTint();
-
     QColor m_tint;
 };

@@ -3,11 +3,14 @@
 
 #include <QPainter>
 #include <QPixmap>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 
-SymbolIconEngine::SymbolIconEngine(QByteArray svg, QColor tint)
-    : m_svg(std::move(svg))
+SymbolIconEngine::SymbolIconEngine(QString name, QByteArray svg, QColor tint)
+    : m_name(std::move(name))
+    , m_svg(std::move(svg))
     , m_tint(std::move(tint))
+    , m_cachePrefix(QStringLiteral("HalvexSymbol/") + m_name + u'/' + QString::number(m_tint.rgba(), 16) + u'/')
 {}
 
 void SymbolIconEngine::paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state)
@@ -33,18 +36,27 @@ QPixmap SymbolIconEngine::pixmap(const QSize &size, QIcon::Mode mode, QIcon::Sta
 
 QPixmap SymbolIconEngine::scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State state, qreal scale)
 {
-    QPixmap pixmap(size * scale);
+    // The state does not change the drawing, so it is not part of the key.
+    const QString cacheKey = m_cachePrefix + QString::number(size.width()) + u'x' + QString::number(size.height()) +
+                             u'/' + QString::number(static_cast<int>(mode)) + u'/' + QString::number(scale);
+    QPixmap pixmap;
+    if (QPixmapCache::find(cacheKey, &pixmap))
+        return pixmap;
+    pixmap = QPixmap(size * scale);
     pixmap.setDevicePixelRatio(scale);
     pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+    {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+    }
+    QPixmapCache::insert(cacheKey, pixmap);
     return pixmap;
 }
 
 QIconEngine *SymbolIconEngine::clone() const
 {
-    return new SymbolIconEngine(m_svg, m_tint);
+    return new SymbolIconEngine(m_name, m_svg, m_tint);
 }
 
 QString SymbolIconEngine::key() const

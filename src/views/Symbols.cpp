@@ -44,7 +44,7 @@ QString themeName(const QString &name)
 
 QIcon tinted(const QString &name, const QColor &color)
 {
-    return QIcon(new SymbolIconEngine(artwork(name), color));
+    return QIcon(new SymbolIconEngine(name, artwork(name), color));
 }
 
 QIcon themed(const QString &name, const QColor &fallbackColor)
