@@ -116,6 +116,7 @@ void InstanceManager::loadInstances()
         loaded.append(*instance);
     }
     m_instances = loaded;
+    m_encoder.learn(*bytes, loaded);
     reindex();
     emit instancesReset();
 }

@@ -45,21 +45,37 @@ private slots:
     void compactJson_sameBytesAsTheJsonObject_data()
     {
         QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("token");
         QTest::addColumn<double>("date");
-        QTest::newRow("plain") << "orders" << 786297600.123456;
-        QTest::newRow("quotes and backslash") << "a\"b\\c" << 0.0;
-        QTest::newRow("slash and controls") << "a/b\n\t\u0001\u001f" << -1.5;
-        QTest::newRow("non-ascii") << "café ☕ 😀" << 786297600.5;
-        QTest::newRow("integral date") << "x" << 100.0;
-        QTest::newRow("tiny date") << "x" << 1e-7;
+        QTest::newRow("plain") << "orders"
+                               << "orders/token" << 786297600.123456;
+        QTest::newRow("quotes and backslash") << "a\"b\\c"
+                                              << "a\"b\\c/token" << 0.0;
+        QTest::newRow("slash and controls") << "a/b\n\t\u0001\u001f"
+                                            << "a/b\n\t\u0001\u001f" << -1.5;
+        QTest::newRow("non-ascii") << "café ☕ 😀"
+                                   << "café ☕ 😀/token" << 786297600.5;
+        QTest::newRow("escaped name, plain token") << "a\"b"
+                                                   << "token" << 786297600.5;
+        QTest::newRow("plain name, escaped token") << "orders"
+                                                   << "tök\x7f" << 786297600.5;
+        QTest::newRow("empty name and token") << ""
+                                              << "" << 786297600.5;
+        QTest::newRow("integral date") << "x"
+                                       << "x" << 100.0;
+        QTest::newRow("tiny date") << "x"
+                                   << "x" << 1e-7;
+        QTest::newRow("longest date") << "x"
+                                      << "x" << -2.2250738585072014e-308;
     }
     void compactJson_sameBytesAsTheJsonObject()
     {
         QFETCH(QString, name);
+        QFETCH(QString, token);
         QFETCH(double, date);
         HalvexInstance instance = sample();
         instance.name = name;
-        instance.authToken = name + QStringLiteral("/token");
+        instance.authToken = token;
         instance.createdAt = date;
         instance.port = -9007199254740993; // beyond a double's exact range
         QByteArray compact;
