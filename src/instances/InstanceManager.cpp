@@ -42,6 +42,11 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
     , m_startQueue(new StartQueue(this, this))
 {
     m_registry->removeStaleTemporaries();
+    // While the window comes up, and whenever the executable changes, so that the first launch's
+    // check does not stall the GUI.
+    ExecutableProbe::prepare(settings->binaryPath().toLocalFile());
+    connect(settings, &AppSettings::changed, this,
+            [settings] { ExecutableProbe::prepare(settings->binaryPath().toLocalFile()); });
     m_directoryTimer.setSingleShot(true);
     m_directoryTimer.setInterval(0);
     connect(&m_directoryTimer, &QTimer::timeout, this, &InstanceManager::createPendingDirectories);
