@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "RegistryEncoder.h"
 
+#include "core/ReferenceDate.h"
+
 #include <algorithm>
+#include <charconv>
 #include <utility>
 
 namespace {
@@ -37,6 +40,78 @@ qsizetype objectEnd(QByteArrayView text, qsizetype from)
     }
     return text.size();
 }
+
+// Reads a record as appendCompactJson() writes it, moving text past it. Strings are taken only
+// when every character is plain ASCII, numbers as the shortest text of their value; anything else
+// is refused, and the caller checks that the record is written back as the same text.
+class RecordReader
+{
+public:
+    explicit RecordReader(QByteArrayView &text)
+        : m_text(text)
+    {}
+
+    std::optional<HalvexInstance> record()
+    {
+        HalvexInstance record;
+        const bool ok = literal("{\"authToken\":") && string(record.authToken) && literal(",\"createdAt\":") &&
+                        number(record.createdAt) && literal(",\"id\":\"") && uuid(record.id) &&
+                        literal("\",\"isRunning\":") && boolean(record.isRunning) && literal(",\"name\":") &&
+                        string(record.name) && literal(",\"port\":") && number(record.port) &&
+                        literal(",\"updatedAt\":") && number(record.updatedAt) && literal("}");
+        return ok ? std::optional(record) : std::nullopt;
+    }
+
+private:
+    bool literal(QByteArrayView expected)
+    {
+        if (!m_text.startsWith(expected))
+            return false;
+        m_text = m_text.sliced(expected.size());
+        return true;
+    }
+    bool string(QString &out)
+    {
+        if (!literal("\""))
+            return false;
+        for (qsizetype i = 0; i < m_text.size(); ++i) {
+            const char c = m_text[i];
+            if (c == '"') {
+                out = QString::fromLatin1(m_text.first(i));
+                m_text = m_text.sliced(i + 1);
+                return true;
+            }
+            if (c == '\\' || c < 0x20 || c >= 0x7f)
+                return false;
+        }
+        return false;
+    }
+    template<typename Number>
+    bool number(Number &out)
+    {
+        const auto [end, error] = std::from_chars(m_text.begin(), m_text.end(), out);
+        if (error != std::errc() || end == m_text.begin())
+            return false;
+        m_text = m_text.sliced(end - m_text.begin());
+        return true;
+    }
+    bool uuid(QUuid &out)
+    {
+        constexpr qsizetype length = 36;
+        if (m_text.size() < length)
+            return false;
+        out = QUuid::fromString(QLatin1StringView(m_text.first(length)));
+        m_text = m_text.sliced(length);
+        return true;
+    }
+    bool boolean(bool &out)
+    {
+        out = literal("true");
+        return out || literal("false");
+    }
+
+    QByteArrayView &m_text;
+};
 
 } // namespace
 
@@ -156,6 +231,46 @@ void RegistryEncoder::learn(const QByteArray &bytes, const QList<HalvexInstance>
             position = objectEnd(bytes, position);
         }
     }
+}
+
+std::optional<QList<HalvexInstance>> RegistryEncoder::read(const QByteArray &bytes)
+{
+    QByteArrayView text = bytes;
+    if (!text.startsWith('['))
+        return std::nullopt;
+    text = text.sliced(1);
+    QList<Encoded> encoded;
+    QByteArray written;
+    RecordReader reader(text);
+    while (!text.isEmpty() && text.front() != ']') {
+        if (!encoded.isEmpty()) {
+            if (text.front() != ',')
+                return std::nullopt;
+            text = text.sliced(1);
+        }
+        const qsizetype offset = text.data() - bytes.constData();
+        auto record = reader.record();
+        // Dates out of range are refused by the JSON parser, with the reason.
+        if (!record || !ReferenceDate::isInRange(record->createdAt) || !ReferenceDate::isInRange(record->updatedAt))
+            return std::nullopt;
+        // Only the text encode() writes for the record is known to read as the JSON parser reads it.
+        written.resize(0);
+        record->appendCompactJson(written);
+        const Span span{offset, text.data() - bytes.constData() - offset};
+        if (QByteArrayView(bytes).sliced(span.offset, span.length) != written)
+            return std::nullopt;
+        encoded.append({std::move(*record), span});
+    }
+    if (text != "]")
+        return std::nullopt;
+    forget();
+    m_bytes = bytes;
+    m_encoded = encoded;
+    QList<HalvexInstance> records;
+    records.reserve(encoded.size());
+    for (const Encoded &each : encoded)
+        records.append(each.record);
+    return records;
 }
 
 void RegistryEncoder::forget()

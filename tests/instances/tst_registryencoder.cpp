@@ -19,6 +19,21 @@ private:
             instances.append(HalvexInstance::create(QStringLiteral("db%1").arg(i), QStringLiteral("t"), 8000 + i));
         return instances;
     }
+    // The records as the JSON parser reads them; nothing when it refuses the text.
+    static std::optional<QList<HalvexInstance>> parsed(const QByteArray &file)
+    {
+        const QJsonDocument document = QJsonDocument::fromJson(file);
+        if (!document.isArray())
+            return std::nullopt;
+        QList<HalvexInstance> records;
+        for (const QJsonValue &value : document.array()) {
+            const auto record = HalvexInstance::fromJson(value.toObject());
+            if (!record)
+                return std::nullopt;
+            records.append(*record);
+        }
+        return records;
+    }
 
 private slots:
     void reuse_followsEveryChange_data()
@@ -103,6 +118,51 @@ private slots:
         encoder.learn(file, records);
         QCOMPARE(encoder.encode(records), fresh(records));
         records[2].port = 9999;
+        QCOMPARE(encoder.encode(records), fresh(records));
+    }
+
+    // Whatever the fast reader takes, it must read exactly as the JSON parser does; what it leaves
+    // is read by the parser, which refuses what is not JSON with its reason.
+    void read_takesOnlyWhatReadsTheSame_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("taken");
+        QList<HalvexInstance> records = sample();
+        records[1].isRunning = true;
+        records[2].createdAt = 1e-7;
+        const QByteArray encoded = fresh(records);
+        const auto edited = [&encoded](const char *from, const char *to) {
+            QByteArray file = encoded;
+            return file.replace(from, to);
+        };
+        QTest::newRow("as encoded") << encoded << true;
+        QTest::newRow("no records") << QByteArray("[]") << true;
+        QTest::newRow("escaped name") << edited("\"name\":\"db0\"", "\"name\":\"d\\u0062\"") << false;
+        QTest::newRow("white space") << edited("},{", "}, {") << false;
+        QTest::newRow("longer date") << edited(",\"createdAt\":", ",\"createdAt\":0") << false;
+        QTest::newRow("date not a number") << edited(",\"createdAt\":1e-07", ",\"createdAt\":inf") << false;
+        QTest::newRow("date out of range") << edited(",\"createdAt\":1e-07", ",\"createdAt\":1e+300") << false;
+        QTest::newRow("port with a fraction") << edited(",\"port\":8000", ",\"port\":8000.5") << false;
+        const QByteArray id = records.first().id.toByteArray(QUuid::WithoutBraces).toUpper();
+        QTest::newRow("lower-case id") << edited(id.constData(), id.toLower().constData()) << false;
+        QTest::newRow("text after the array") << encoded + "]" << false;
+        QTest::newRow("cut short") << encoded.chopped(2) << false;
+    }
+    void read_takesOnlyWhatReadsTheSame()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, taken);
+        RegistryEncoder encoder;
+        const auto read = encoder.read(file);
+        QCOMPARE(read.has_value(), taken);
+        if (!read)
+            return;
+        QList<HalvexInstance> records = parsed(file).value();
+        QCOMPARE(*read, records);
+        // Learnt: what is written next holds no stale text, whether a record changed or not.
+        QCOMPARE(encoder.encode(records), fresh(records));
+        for (HalvexInstance &record : records)
+            record.isRunning = false;
         QCOMPARE(encoder.encode(records), fresh(records));
     }
 };
