@@ -3,6 +3,8 @@
 
 #include "core/ReferenceDate.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <charconv>
 #include <utility>
@@ -137,8 +139,49 @@ RegistryEncoder::Encoded *RegistryEncoder::previous(const QUuid &id, qsizetype &
     return &m_encoded[*found];
 }
 
+bool RegistryEncoder::encodeInPlace(const QList<HalvexInstance> &instances)
+{
+    // Only for records in the same order, a few of them changed, all of them where the last bytes
+    // hold them, and last bytes that nobody else holds.
+    constexpr qsizetype mostChanged = 8;
+    if (instances.size() != m_encoded.size() || m_bytes.isEmpty() || !m_bytes.isDetached())
+        return false;
+    QVarLengthArray<qsizetype, mostChanged> changed;
+    for (qsizetype i = 0; i < instances.size(); ++i) {
+        const Encoded &known = m_encoded.at(i);
+        if (known.span.offset < 0 || known.record.id != instances.at(i).id)
+            return false;
+        if (known.record != instances.at(i)) {
+            if (changed.size() == mostChanged)
+                return false;
+            changed.append(i);
+        }
+    }
+    QByteArray text;
+    qsizetype shift = 0; // how far the records from next on have moved
+    qsizetype next = 0;
+    for (const qsizetype i : changed) {
+        for (; next <= i; ++next)
+            m_encoded[next].span.offset += shift;
+        Encoded &known = m_encoded[i];
+        text.resize(0);
+        instances.at(i).appendCompactJson(text);
+        m_bytes.replace(known.span.offset, known.span.length, text);
+        shift += text.size() - known.span.length;
+        known.span.length = text.size();
+        known.record = instances.at(i);
+    }
+    for (; next < m_encoded.size(); ++next)
+        m_encoded[next].span.offset += shift;
+    return true;
+}
+
 QByteArray RegistryEncoder::encode(const QList<HalvexInstance> &instances)
 {
+    // An edit or a change of run state rewrites the record where it lies: nothing else is copied,
+    // and no memory is made afresh.
+    if (encodeInPlace(instances))
+        return m_bytes;
     // Memory fresh from the system costs a fault per page, as much as writing the file: the output
     // and the list go where those of the save before last were.
     QByteArray bytes = std::exchange(m_spareBytes, {});

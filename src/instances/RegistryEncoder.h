@@ -40,6 +40,8 @@ private:
     // The record that had this id in the last encode(), at or after the cursor, in list order;
     // nullptr when it had none.
     Encoded *previous(const QUuid &id, qsizetype &cursor);
+    // Writes the records over the last bytes where that is cheap; false where it is not.
+    bool encodeInPlace(const QList<HalvexInstance> &instances);
     void forget();
 
     QByteArray m_bytes;

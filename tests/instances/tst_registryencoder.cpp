@@ -5,6 +5,8 @@
 #include <QJsonDocument>
 #include <QTest>
 
+#include <algorithm>
+
 // Reused record texts must never outlive a change of their record.
 class TestRegistryEncoder : public QObject
 {
@@ -84,6 +86,11 @@ private slots:
             instances.append(HalvexInstance::create(QStringLiteral("last"), QStringLiteral("l"), 9002));
             break;
         }
+        QCOMPARE(encoder.encode(instances), fresh(instances));
+        // Later saves take the text of each record where the last one left it.
+        instances.last().port += 1;
+        QCOMPARE(encoder.encode(instances), fresh(instances));
+        std::reverse(instances.begin(), instances.end());
         QCOMPARE(encoder.encode(instances), fresh(instances));
         QCOMPARE(encoder.encode({}), QByteArray("[]"));
     }
