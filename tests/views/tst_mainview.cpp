@@ -372,6 +372,8 @@ private slots:
         const HalvexInstance record = m_fixture->add(QStringLiteral("stubborn"), TestSupport::freePort());
         MainView view(m_fixture->context());
         m_fixture->instances->startInstance(record);
+        // A stop sent before the program ignores it would end it at once.
+        QTRY_VERIFY(m_fixture->logged(record.id, QStringLiteral("ignoring SIGTERM")));
         m_fixture->instances->stopInstance(*m_fixture->instances->instance(record.id));
         QVERIFY(!menuAction(*std::unique_ptr<QMenu>(view.contextMenu(record.id)), QStringLiteral("Force Stop…")));
         QTRY_VERIFY(m_fixture->instances->isStopOverdue(record.id));
