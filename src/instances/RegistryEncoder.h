@@ -11,7 +11,8 @@
 
 // Encodes the registry file: a compact JSON array of the records. The file is rewritten whole
 // after every change, though a change touches one record: the text of each record is kept where
-// it lies in the last bytes written, and copied from there, in runs, while the record is unchanged.
+// it lies in the last bytes written (or read), and reused while the record is unchanged. Reads
+// back, quickly, the files it wrote.
 class RegistryEncoder
 {
 public:
