@@ -43,6 +43,10 @@ struct HalvexInstance
     QString validationError() const;
 
     friend bool operator==(const HalvexInstance &, const HalvexInstance &) = default;
+
+private:
+    // appendCompactJson() for a name or token with characters that are escaped or not ASCII.
+    void appendEscapedJson(QByteArray &out) const;
 };
 
 size_t qHash(const HalvexInstance &instance, size_t seed = 0) noexcept;

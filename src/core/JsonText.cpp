@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "JsonText.h"
 
-#include <QLocale>
 #include <QString>
 
 #include <algorithm>
@@ -9,12 +8,20 @@
 
 namespace JsonText {
 
+namespace {
+
+// Characters that a JSON string holds as themselves, one byte each.
+constexpr bool isPlain(char16_t c, Slashes slashes)
+{
+    return c >= 0x20 && c < 0x80 && c != u'"' && c != u'\\' && (c != u'/' || slashes == Slashes::Plain);
+}
+
+} // namespace
+
 void appendString(QByteArray &out, QStringView text, Slashes slashes)
 {
     static constexpr char hex[] = "0123456789abcdef";
-    const auto plain = [slashes](char16_t c) {
-        return c >= 0x20 && c < 0x80 && c != u'"' && c != u'\\' && (c != u'/' || slashes == Slashes::Plain);
-    };
+    const auto plain = [slashes](char16_t c) { return isPlain(c, slashes); };
     // Names and tokens are nearly always plain ASCII: then the text is copied in one pass.
     if (std::all_of(text.begin(), text.end(), [&plain](QChar c) { return plain(c.unicode()); })) {
         const qsizetype start = out.size();
@@ -95,15 +102,30 @@ void appendString(QByteArray &out, QStringView text, Slashes slashes)
 
 void appendNumber(QByteArray &out, double value)
 {
+    char buffer[longestNumber];
+    out.append(buffer, writeNumber(buffer, value) - buffer);
+}
+
+char *writeNumber(char *out, double value)
+{
     // The same shortest round-trip text as QByteArray::number(value, 'g', shortest), without its
-    // allocations: the registry writes two dates per instance.
-    char buffer[32];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    if (error != std::errc()) {
-        out += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
-        return;
+    // allocations: the registry writes two dates per instance. No double needs more room.
+    return std::to_chars(out, out + longestNumber, value).ptr;
+}
+
+char *writePlainString(char *out, QStringView text)
+{
+    const char16_t *characters = text.utf16();
+    const qsizetype size = text.size();
+    *out++ = '"';
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = characters[i];
+        if (!isPlain(c, Slashes::Plain))
+            return nullptr;
+        out[i] = static_cast<char>(c);
     }
-    out.append(buffer, end - buffer);
+    out[size] = '"';
+    return out + size + 1;
 }
 
 } // namespace JsonText

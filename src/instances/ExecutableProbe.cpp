@@ -7,51 +7,38 @@
 #include <QHash>
 #include <QStringDecoder>
 
+#include <future>
 #include <magic.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
-namespace ExecutableProbe {
+namespace {
 
-std::optional<QString> fileDescription(const QString &path)
+// A description, with what the file was like when it was read.
+struct Described
 {
-    // The same database and rules as the file tool, in process: spawning the tool costs tens of
-    // milliseconds of a launch, most of them spent loading this database again.
-    static const magic_t magic = [] {
-        magic_t handle = magic_open(MAGIC_NONE);
-        if (handle && magic_load(handle, nullptr) != 0) {
-            magic_close(handle);
-            handle = nullptr;
-        }
-        return handle;
-    }();
-    if (!magic)
-        return std::nullopt;
+    dev_t device;
+    ino_t inode;
+    off_t size;
+    timespec modified;
+    timespec changed;
+    std::optional<QString> description;
 
+    bool sameFile(const struct stat &info) const
+    {
+        return device == info.st_dev && inode == info.st_ino && size == info.st_size &&
+               modified.tv_sec == info.st_mtim.tv_sec && modified.tv_nsec == info.st_mtim.tv_nsec &&
+               changed.tv_sec == info.st_ctim.tv_sec && changed.tv_nsec == info.st_ctim.tv_nsec;
+    }
+};
+
+std::optional<Described> describe(magic_t magic, const QByteArray &native)
+{
     struct stat info
     {};
-    const QByteArray native = QFile::encodeName(path);
     if (::stat(native.constData(), &info) != 0)
         return std::nullopt;
-    // A file that has not changed since it was last described is described the same way.
-    struct Described
-    {
-        dev_t device;
-        ino_t inode;
-        off_t size;
-        timespec modified;
-        timespec changed;
-        std::optional<QString> description;
-    };
-    static QHash<QString, Described> described;
-    const auto same = [&info](const Described &d) {
-        return d.device == info.st_dev && d.inode == info.st_ino && d.size == info.st_size &&
-               d.modified.tv_sec == info.st_mtim.tv_sec && d.modified.tv_nsec == info.st_mtim.tv_nsec &&
-               d.changed.tv_sec == info.st_ctim.tv_sec && d.changed.tv_nsec == info.st_ctim.tv_nsec;
-    };
-    if (const auto found = described.constFind(path); found != described.cend() && same(*found))
-        return found->description;
-
     std::optional<QString> description;
     if (const char *text = magic_file(magic, native.constData())) {
         QStringDecoder decoder(QStringDecoder::Utf8);
@@ -59,8 +46,83 @@ std::optional<QString> fileDescription(const QString &path)
         if (!decoder.hasError())
             description = decoded.trimmed();
     }
-    described.insert(path, {info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim, description});
-    return description;
+    return Described{info.st_dev, info.st_ino, info.st_size, info.st_mtim, info.st_ctim, description};
+}
+
+magic_t openDatabase()
+{
+    magic_t magic = magic_open(MAGIC_NONE);
+    if (magic && magic_load(magic, nullptr) != 0) {
+        magic_close(magic);
+        magic = nullptr;
+    }
+    return magic;
+}
+
+// The database of the descriptions asked for, loaded on a thread of its own.
+const std::shared_future<magic_t> &database()
+{
+    static const std::shared_future<magic_t> loaded = std::async(std::launch::async, openDatabase).share();
+    return loaded;
+}
+
+// Descriptions being read on threads of their own, by path.
+QHash<QString, std::shared_future<std::optional<Described>>> &underWay()
+{
+    static QHash<QString, std::shared_future<std::optional<Described>>> descriptions;
+    return descriptions;
+}
+
+QHash<QString, Described> &described()
+{
+    static QHash<QString, Described> descriptions;
+    return descriptions;
+}
+
+} // namespace
+
+namespace ExecutableProbe {
+
+void prepare(const QString &path)
+{
+    database();
+    if (path.isEmpty() || underWay().contains(path) || described().contains(path))
+        return;
+    auto reading = std::async(std::launch::async, [native = QFile::encodeName(path)] {
+        // A handle of its own: one handle is not safe to use from two threads.
+        const magic_t magic = openDatabase();
+        if (!magic)
+            return std::optional<Described>();
+        auto description = describe(magic, native);
+        magic_close(magic);
+        return description;
+    });
+    underWay().insert(path, reading.share());
+}
+
+std::optional<QString> fileDescription(const QString &path)
+{
+    // The same database and rules as the file tool, in process: spawning the tool costs tens of
+    // milliseconds of a launch, most of them spent loading this database again.
+    const magic_t magic = database().get();
+    if (!magic)
+        return std::nullopt;
+    if (const auto reading = underWay().take(path); reading.valid() && reading.get())
+        described().insert(path, *reading.get());
+
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info
+    {};
+    if (::stat(native.constData(), &info) != 0)
+        return std::nullopt;
+    // A file that has not changed since it was last described is described the same way.
+    if (const auto found = described().constFind(path); found != described().cend() && found->sameFile(info))
+        return found->description;
+    const auto fresh = describe(magic, native);
+    if (!fresh)
+        return std::nullopt;
+    described().insert(path, *fresh);
+    return fresh->description;
 }
 
 std::optional<QString> notRegularFile(const QString &path)

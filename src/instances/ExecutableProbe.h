@@ -8,6 +8,12 @@
 // What the launch finds out about an executable before it runs it.
 namespace ExecutableProbe {
 
+// Starts loading the file tool's database, and describing the executable at path (if any), on
+// threads of their own: a large executable takes milliseconds to describe, which the first
+// launch's check would otherwise spend on the GUI thread. The check then waits only for what is
+// left. Like fileDescription(), for the GUI thread only.
+void prepare(const QString &path);
+
 // The file tool's brief description of the file (what file -b prints), trimmed; nothing when the
 // magic database is missing, the file cannot be read or the description is not UTF-8.
 std::optional<QString> fileDescription(const QString &path);

@@ -42,6 +42,11 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
     , m_startQueue(new StartQueue(this, this))
 {
     m_registry->removeStaleTemporaries();
+    // While the window comes up, and whenever the executable changes, so that the first launch's
+    // check does not stall the GUI.
+    ExecutableProbe::prepare(settings->binaryPath().toLocalFile());
+    connect(settings, &AppSettings::changed, this,
+            [settings] { ExecutableProbe::prepare(settings->binaryPath().toLocalFile()); });
     m_directoryTimer.setSingleShot(true);
     m_directoryTimer.setInterval(0);
     connect(&m_directoryTimer, &QTimer::timeout, this, &InstanceManager::createPendingDirectories);
@@ -90,32 +95,47 @@ void InstanceManager::loadInstances()
     const auto bytes = m_registry->read();
     if (!bytes)
         return;
-    const QJsonDocument document = QJsonDocument::fromJson(*bytes);
-    if (!document.isArray()) {
-        m_registry->markUndecodable(QStringLiteral("not a JSON array"));
-        return;
-    }
-    const QJsonArray records = document.array();
-    QList<HalvexInstance> loaded;
-    for (qsizetype i = 0; i < records.size(); ++i) {
-        QString error = QStringLiteral("not an object");
-        auto instance =
-            records[i].isObject()
-                ? HalvexInstance::fromJson(records[i].toObject(), HalvexInstance::DateForm::ReferenceSeconds, &error)
-                : std::nullopt;
-        // A name or port put in by hand must not reach a path, a host name or a launch.
-        if (instance)
-            error = instance->validationError();
-        if (!error.isEmpty()) {
-            m_registry->markUndecodable(QStringLiteral("record %1: ").arg(i + 1) + error);
+    // A name or port put in by hand must not reach a path, a host name or a launch.
+    const auto refused = [this](qsizetype index, const QString &error) {
+        if (error.isEmpty())
+            return false;
+        m_registry->markUndecodable(QStringLiteral("record %1: ").arg(index + 1) + error);
+        return true;
+    };
+    // The file as this application writes it is read without a JSON parser, which would take most
+    // of the start-up with thousands of records.
+    std::optional<QList<HalvexInstance>> loaded = m_encoder.read(*bytes);
+    if (loaded) {
+        for (qsizetype i = 0; i < loaded->size(); ++i) {
+            if (refused(i, loaded->at(i).validationError()))
+                return;
+        }
+    } else {
+        const QJsonDocument document = QJsonDocument::fromJson(*bytes);
+        if (!document.isArray()) {
+            m_registry->markUndecodable(QStringLiteral("not a JSON array"));
             return;
         }
-        // No process of this run can belong to a stored record: a flag saved while its server
-        // ran would otherwise leave the record "running" for ever, unstartable and unstoppable.
-        instance->isRunning = false;
-        loaded.append(*instance);
+        const QJsonArray records = document.array();
+        loaded.emplace();
+        loaded->reserve(records.size());
+        for (qsizetype i = 0; i < records.size(); ++i) {
+            QString error = QStringLiteral("not an object");
+            const auto instance = records[i].isObject()
+                                      ? HalvexInstance::fromJson(records[i].toObject(),
+                                                                 HalvexInstance::DateForm::ReferenceSeconds, &error)
+                                      : std::nullopt;
+            if (refused(i, instance ? instance->validationError() : error))
+                return;
+            loaded->append(*instance);
+        }
+        m_encoder.learn(*bytes, *loaded);
     }
-    m_instances = loaded;
+    // No process of this run can belong to a stored record: a flag saved while its server ran
+    // would otherwise leave the record "running" for ever, unstartable and unstoppable.
+    for (HalvexInstance &instance : *loaded)
+        instance.isRunning = false;
+    m_instances = *loaded;
     reindex();
     emit instancesReset();
 }

@@ -7,19 +7,49 @@
 #include <QHash>
 #include <QList>
 
+#include <optional>
+
 // Encodes the registry file: a compact JSON array of the records. The file is rewritten whole
-// after every change, though a change touches one record; each record's text is kept and reused
-// while the record is unchanged.
+// after every change, though a change touches one record: the text of each record is kept where
+// it lies in the last bytes written (or read), and reused while the record is unchanged. Reads
+// back, quickly, the files it wrote.
 class RegistryEncoder
 {
 public:
     QByteArray encode(const QList<HalvexInstance> &instances);
+    // Takes the records as read from a file of these bytes, one per element of its array: the text
+    // of every record that is exactly what encode() writes for it is reused by the next encode(),
+    // so that the first save after a load does not encode every record again.
+    void learn(const QByteArray &bytes, const QList<HalvexInstance> &records);
+    // The records of a file exactly as encode() writes it, read far faster than a JSON parser
+    // can, and learnt as learn() does; nothing for any other text, which the caller reads with a
+    // parser (and learns). Records are as stored: they are not validated.
+    std::optional<QList<HalvexInstance>> read(const QByteArray &bytes);
 
 private:
+    // Where the text of one record lies in m_bytes; an offset of -1 when it is not there.
+    struct Span
+    {
+        qsizetype offset = -1;
+        qsizetype length = 0;
+    };
     struct Encoded
     {
         HalvexInstance record;
-        QByteArray text;
+        Span span;
     };
-    QHash<QUuid, Encoded> m_encoded;
+    // The record that had this id in the last encode(), at or after the cursor, in list order;
+    // nullptr when it had none.
+    Encoded *previous(const QUuid &id, qsizetype &cursor);
+    // Writes the records over the last bytes where that is cheap; false where it is not.
+    bool encodeInPlace(const QList<HalvexInstance> &instances);
+    void forget();
+
+    QByteArray m_bytes;
+    QList<Encoded> m_encoded;
+    // Where each id was in m_encoded; built only when the list changed order or lost records.
+    QHash<QUuid, qsizetype> m_positions;
+    // Those of the save before last, kept for their memory.
+    QByteArray m_spareBytes;
+    QList<Encoded> m_spareEncoded;
 };

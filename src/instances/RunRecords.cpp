@@ -2,7 +2,6 @@
 #include "RunRecords.h"
 
 #include "core/JsonFields.h"
-#include "core/StateFile.h"
 #include "platform/ProcessInfo.h"
 
 #include <QDir>
@@ -69,7 +68,18 @@ bool RunRecords::write(const RunRecord &record, QString *error) const
         {QStringLiteral("port"), record.port},
         {QStringLiteral("outputFile"), record.outputFile},
     };
-    return StateFile::writeAtomically(path(record.id), QJsonDocument(object).toJson(QJsonDocument::Compact), error);
+    // Written in place, without the sync and rename of an atomic replace: the record only matters
+    // to a later run of the application while the server outlives it, which no power loss or
+    // system crash lets it do. A write cut short by a crash leaves a file that readAll() drops.
+    QFile file(path(record.id));
+    const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    const bool ok =
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate, QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) && file.write(bytes) == bytes.size() &&
+        file.flush();
+    if (!ok && error)
+        *error = file.errorString();
+    return ok;
 }
 
 void RunRecords::remove(const QUuid &id) const

@@ -42,10 +42,22 @@ void ServerOutput::deposit(const QUuid &id, QStringList entries)
         m_waitingOrder.append(id);
     }
     *waiting += std::move(entries);
-    if (waiting->size() > maximumWaiting)
-        waiting->remove(0, waiting->size() - maximumWaiting);
+    keepNewest(*waiting);
     if (!std::exchange(m_deliveryAsked, true))
         QMetaObject::invokeMethod(this, &ServerOutput::deliver, Qt::QueuedConnection);
+}
+
+void ServerOutput::keepNewest(QStringList &entries)
+{
+    qsizetype kept = 0;
+    qsizetype characters = 0;
+    while (kept < entries.size() && kept < maximumWaiting) {
+        characters += entries.at(entries.size() - 1 - kept).size();
+        if (kept > 0 && characters > maximumWaitingCharacters)
+            break;
+        ++kept;
+    }
+    entries.remove(0, entries.size() - kept);
 }
 
 void ServerOutput::announceFinished(const QUuid &id)

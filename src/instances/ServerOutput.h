@@ -22,6 +22,10 @@ class ServerOutput final : public QObject
 public:
     // At most this many entries wait per server: the log keeps no more.
     static constexpr qsizetype maximumWaiting = 1000;
+    // Nor more than this many characters (2 MB): a flood's entries are long, and what a busy window
+    // has not taken yet would otherwise grow to tens of megabytes, most of it to leave the log as
+    // soon as it arrives.
+    static constexpr qsizetype maximumWaitingCharacters = 1024 * 1024;
     // Output is read in chunks of at most this many bytes, and the complete lines of a chunk make
     // one entry: 1000 entries of a flooding server stay within about 24 MB.
     static constexpr qint64 maximumChunk = 12 * 1024;
@@ -34,6 +38,9 @@ public:
     // Starts following the file; with fromEnd, what it holds already is skipped (the output of a
     // server found running from an earlier session, which this run never saw).
     void follow(const QUuid &id, const QString &path, bool fromEnd);
+    // Drops the oldest entries beyond either bound; the newest one is always kept.
+    static void keepNewest(QStringList &entries);
+
     // Reads what is left of the file, hands it over, then reports finished(id) and lets go of it.
     void finish(const QUuid &id);
 

@@ -110,8 +110,7 @@ void ServerOutputReader::readAvailable(const QUuid &id, File &file)
         file.offset += length;
         entries += file.splitter.feed(QByteArray(chunk.constData(), length));
         // A server faster than the log can show: only the newest entries are kept.
-        if (entries.size() > 2 * ServerOutput::maximumWaiting)
-            entries.remove(0, entries.size() - ServerOutput::maximumWaiting);
+        ServerOutput::keepNewest(entries);
     }
     // The wait is for one line: text that only makes the waiting line longer does not extend it.
     if (!file.splitter.holdsText())

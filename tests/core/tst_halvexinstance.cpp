@@ -18,18 +18,30 @@ private slots:
     // record and read back bit for bit, whatever the texts hold.
     void compactJson_readsBackUnchanged_data()
     {
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("token");
         QTest::addColumn<double>("date");
-        QTest::newRow("plain") << "orders" << 786297600.123456789;
-        QTest::newRow("escapes") << "a\"b\\c/d\n\t\u0001\u001f" << -1.5;
-        QTest::newRow("non-ascii, lone surrogate") << QString(QStringLiteral("café 😀") + QChar(0xD800)) << 1e-7;
-        QTest::newRow("integral date") << "x" << 100.0;
+        QTest::newRow("plain") << "orders"
+                               << "orders/token" << 786297600.123456789;
+        QTest::newRow("escapes") << "a\"b\\c/d\n\t\u0001\u001f"
+                                 << "a\"b\\c/token" << -1.5;
+        QTest::newRow("non-ascii, lone surrogate")
+            << QString(QStringLiteral("café 😀") + QChar(0xD800)) << "café ☕ 😀/token" << 1e-7;
+        QTest::newRow("escaped name, plain token") << "a\"b"
+                                                   << "token" << 786297600.5;
+        QTest::newRow("plain name, escaped token") << "orders"
+                                                   << "tök\x7f" << 786297600.5;
+        QTest::newRow("empty texts, integral date") << ""
+                                                    << "" << 100.0;
+        QTest::newRow("longest date") << "x"
+                                      << "x" << -2.2250738585072014e-308;
     }
     void compactJson_readsBackUnchanged()
     {
-        QFETCH(QString, text);
+        QFETCH(QString, name);
+        QFETCH(QString, token);
         QFETCH(double, date);
-        HalvexInstance instance = HalvexInstance::create(text, text + QStringLiteral("/token"), -9007199254740993);
+        HalvexInstance instance = HalvexInstance::create(name, token, -9007199254740993);
         instance.createdAt = date;
         instance.updatedAt = 786297600.987654321 + 1e-7;
         QByteArray compact;

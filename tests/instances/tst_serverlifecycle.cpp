@@ -175,6 +175,19 @@ private slots:
         QVERIFY(!current(instance).isRunning);
     }
 
+    // The executable is described ahead, when it is configured; one replaced since is described
+    // as it is at the start.
+    void executableChecks_describeTheFileAsItIsNow()
+    {
+        const QString path = m_home->path(u"halvex"_s);
+        const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+        QVERIFY(TestSupport::writeFile(path, "#!/bin/sh\n"_ba, permissions));
+        const HalvexInstance instance = add(u"replaced"_s, path);
+        QVERIFY(TestSupport::writeFile(path, "just some words\n"_ba, permissions));
+        manager().startInstance(instance);
+        QVERIFY(messages(instance).contains(u"Binary type: ASCII text"_s));
+    }
+
     void takenPort_launchesNothingAndNamesTheHolder()
     {
         QTcpServer holder;
