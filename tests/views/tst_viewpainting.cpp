@@ -6,11 +6,9 @@
 #include "views/FormValue.h"
 #include "views/InstanceListView.h"
 #include "views/ProminentButton.h"
-#include "views/RunStateBadge.h"
 #include "views/SelectableLabel.h"
 #include "views/Symbols.h"
 #include "views/SystemColors.h"
-#include "views/Typography.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -44,13 +42,6 @@ private:
             }
         }
         return false;
-    }
-
-    // Enters the widget as the pointer does, which makes a label selectable.
-    static void pointAt(QWidget &widget)
-    {
-        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), widget.mapToGlobal(QPointF(5, 5)));
-        QApplication::sendEvent(&widget, &enter);
     }
 
 private slots:
@@ -87,85 +78,51 @@ private slots:
         QCOMPARE(hasWhite(image), enabled);
     }
 
-    void runStateBadge_paintsTheColorOfItsLatestState()
-    {
-        RunStateBadge badge;
-        badge.setState(QStringLiteral("Starting…"), SystemColors::orange());
-        badge.resize(badge.sizeHint());
-        badge.grab();
-        badge.setState(QStringLiteral("Running"), SystemColors::green());
-        QCOMPARE(badge.text(), QStringLiteral("Running"));
-        const QColor window = badge.palette().color(QPalette::Window);
-        const QColor green = SystemColors::green();
-        const auto blend = [](int under, int over) { return qRound(under * 0.9 + over * 0.1); };
-        const QColor expected(blend(window.red(), green.red()), blend(window.green(), green.green()),
-                              blend(window.blue(), green.blue()));
-        const QImage image = badge.grab().toImage();
-        QVERIFY(isNear(image.pixelColor(3, image.height() / 2), expected));
-    }
-
     // The name, the address and the values of the detail pane become selectable under the
-    // pointer: drawn exactly as before, markup shown as written, a selection outlasts the pointer.
-    void selectableLabel_drawsTheSameWhetherSelectableOrNot_data()
+    // pointer: drawn exactly as before, markup shown as written, a selection outlasting the
+    // pointer; a value never widens the form, and one cut off shows in full as its tooltip.
+    void labels_drawTheSameSelectableOrNot_data()
     {
-        QTest::addColumn<QFont>("font");
+        QTest::addColumn<bool>("value");
         QTest::addColumn<QString>("text");
-        QTest::newRow("name") << Typography::withWeight(Typography::title(), QFont::Bold) << QStringLiteral("orders");
-        QTest::newRow("markup") << QApplication::font() << QStringLiteral("<b>token</b>");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("name") << false << QStringLiteral("orders") << false;
+        QTest::newRow("markup") << false << QStringLiteral("<b>token</b>") << false;
+        QTest::newRow("port") << true << QStringLiteral("5432") << false;
+        QTest::newRow("long path") << true << QStringLiteral("/srv/data/").repeated(20) << true;
     }
 
-    void selectableLabel_drawsTheSameWhetherSelectableOrNot()
+    void labels_drawTheSameSelectableOrNot()
     {
-        QFETCH(QFont, font);
+        QFETCH(bool, value);
         QFETCH(QString, text);
-        auto window = ViewTesting::shown<QWidget>(QSize(400, 100));
+        QFETCH(bool, cut);
+        auto window = ViewTesting::shown<QWidget>(QSize(300, 100));
         QVERIFY(window);
-        auto *label = new SelectableLabel(window.get());
-        label->setFont(font);
-        label->setText(text);
+        SelectableLabel *label = value ? new FormValue(window.get()) : new SelectableLabel(window.get());
+        const QSize emptyHint = label->sizeHint();
+        if (value)
+            static_cast<FormValue *>(label)->setValue(text);
+        else
+            label->setText(text);
+        if (value)
+            QCOMPARE(label->sizeHint(), emptyHint);
         // Away from the corner where the pointer of the offscreen platform rests.
-        label->setGeometry(QRect(QPoint(0, 50), label->sizeHint()));
+        label->setGeometry(0, 50, value ? 300 : label->sizeHint().width(), label->sizeHint().height());
         label->show();
         QVERIFY(!label->underMouse());
         const QImage plain = label->grab().toImage();
         QCOMPARE(label->textFormat(), Qt::PlainText);
 
-        pointAt(*label);
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), label->mapToGlobal(QPointF(5, 5)));
+        QApplication::sendEvent(label, &enter);
         QCOMPARE(label->grab().toImage(), plain);
         label->setSelection(0, static_cast<int>(text.size()));
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(label, &leave);
         QCOMPARE(label->selectedText(), text);
-    }
-
-    // A value never widens the form; one cut off at the edge shows in full as its tooltip and
-    // is still copied whole.
-    void formValue_staysInItsRoomAndShowsWhatIsCut_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("cut");
-        QTest::newRow("port") << QStringLiteral("5432") << false;
-        QTest::newRow("long path") << QStringLiteral("/srv/data/").repeated(20) + QStringLiteral("orders") << true;
-    }
-
-    void formValue_staysInItsRoomAndShowsWhatIsCut()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, cut);
-        auto form = ViewTesting::shown<QWidget>(QSize(300, 100));
-        QVERIFY(form);
-        auto *value = new FormValue(form.get());
-        const QSize emptyHint = value->sizeHint();
-        value->setValue(text);
-        QCOMPARE(value->sizeHint(), emptyHint);
-        value->setGeometry(0, 50, 300, value->sizeHint().height());
-        value->show();
-
-        pointAt(*value);
-        value->setSelection(0, static_cast<int>(text.size()));
-        QCOMPARE(value->selectedText(), text);
-        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), value->mapToGlobal(QPoint(5, 5)));
-        QApplication::sendEvent(value, &help);
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), label->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(label, &help);
         QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), cut ? text : QString());
         QToolTip::hideText();
     }
