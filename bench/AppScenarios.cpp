@@ -21,9 +21,6 @@
 #include <QSaveFile>
 #include <QTimer>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,14 +33,10 @@ double milliseconds(const QElapsedTimer &clock)
 
 bool accepts(quint16 port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-    ::close(fd);
-    return ok;
+    const int fd = Bench::connectToLoopback(port);
+    if (fd >= 0)
+        ::close(fd);
+    return fd >= 0;
 }
 
 } // namespace

@@ -8,9 +8,13 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cstdio>
 #include <ctime>
 #include <malloc.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace Bench {
 
@@ -87,6 +91,19 @@ void report(const char *key, double value)
 {
     std::printf("bench: %s %.6f\n", key, value);
     std::fflush(stdout);
+}
+
+int connectToLoopback(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
+        return fd;
+    ::close(fd);
+    return -1;
 }
 
 } // namespace Bench

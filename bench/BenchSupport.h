@@ -35,5 +35,7 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMilliseconds =
 
 // A measurement of a program the benchmark runs, on standard output as "bench: <key> <value>".
 void report(const char *key, double value);
+// A socket connected to the port on 127.0.0.1, for the caller to close; -1 when none listens.
+int connectToLoopback(quint16 port);
 
 } // namespace Bench

@@ -10,9 +10,6 @@
 #include <QElapsedTimer>
 #include <QProcess>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -22,18 +19,14 @@ const QString server = QStringLiteral(HALVEX_SERVER_PATH);
 // One GET /health over a fresh connection; true on a 200.
 bool healthy(quint16 port)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int fd = Bench::connectToLoopback(port);
+    if (fd < 0)
+        return false;
     bool ok = false;
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) {
-        const char request[] = "GET /health HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-        if (::write(fd, request, sizeof request - 1) > 0) {
-            char reply[32] = {};
-            ok = ::read(fd, reply, sizeof reply - 1) > 12 && QByteArray(reply).startsWith("HTTP/1.1 200");
-        }
+    const char request[] = "GET /health HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    if (::write(fd, request, sizeof request - 1) > 0) {
+        char reply[32] = {};
+        ok = ::read(fd, reply, sizeof reply - 1) > 12 && QByteArray(reply).startsWith("HTTP/1.1 200");
     }
     ::close(fd);
     return ok;
