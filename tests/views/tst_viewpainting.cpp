@@ -7,7 +7,6 @@
 #include "views/InstanceListView.h"
 #include "views/ProminentButton.h"
 #include "views/SelectableLabel.h"
-#include "views/Symbols.h"
 #include "views/SystemColors.h"
 
 #include <QApplication>
@@ -125,30 +124,6 @@ private slots:
         QApplication::sendEvent(label, &help);
         QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), cut ? text : QString());
         QToolTip::hideText();
-    }
-
-    // Drawn symbols are kept for their next paint: never one in place of another symbol, tint or
-    // look of a disabled button at the same size.
-    void symbols_areNeverMistakenForAnother_data()
-    {
-        QTest::addColumn<QIcon>("second");
-        QTest::addColumn<QIcon::Mode>("secondMode");
-        const QString play = QStringLiteral("play.circle.fill");
-        QTest::newRow("other tint") << Symbols::tinted(play, SystemColors::red()) << QIcon::Normal;
-        QTest::newRow("other symbol") << Symbols::tinted(QStringLiteral("stop.circle.fill"), SystemColors::green())
-                                      << QIcon::Normal;
-        QTest::newRow("disabled") << Symbols::tinted(play, SystemColors::green()) << QIcon::Disabled;
-    }
-
-    void symbols_areNeverMistakenForAnother()
-    {
-        QFETCH(QIcon, second);
-        QFETCH(QIcon::Mode, secondMode);
-        const QIcon first = Symbols::tinted(QStringLiteral("play.circle.fill"), SystemColors::green());
-        const QSize size(24, 24);
-        const QImage firstImage = first.pixmap(size).toImage();
-        QCOMPARE(first.pixmap(size).toImage(), firstImage);
-        QVERIFY(second.pixmap(size, secondMode).toImage() != firstImage);
     }
 
     // What is on the screen, not what a fresh rendering would show: a change reaches the window
