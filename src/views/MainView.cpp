@@ -174,11 +174,6 @@ QWidget *MainView::buildDetailColumn()
     holderLayout->setContentsMargins(0, 0, 0, 0);
     m_detail->addWidget(m_detailHolder);
 
-    m_emptyState = new EmptyStateView(m_context.binary, m_context.settings, m_detail);
-    connect(m_emptyState, &EmptyStateView::addInstanceRequested, this, &MainView::showAddInstance);
-    connect(m_emptyState, &EmptyStateView::openSettingsRequested, this, &MainView::showSettings);
-    m_detail->addWidget(m_emptyState);
-
     m_selectPrompt = new QLabel(QStringLiteral("Select an instance"), m_detail);
     m_selectPrompt->setAlignment(Qt::AlignCenter);
     SystemColors::makeSecondary(m_selectPrompt);
@@ -236,6 +231,14 @@ void MainView::updateDetail()
         }
         m_detail->setCurrentWidget(m_detailHolder);
     } else if (m_list->instanceModel()->rowCount() == 0) {
+        // Built the first time the list is empty: with instances, the window comes up sooner
+        // without it, and most users never see it again.
+        if (!m_emptyState) {
+            m_emptyState = new EmptyStateView(m_context.binary, m_context.settings, m_detail);
+            connect(m_emptyState, &EmptyStateView::addInstanceRequested, this, &MainView::showAddInstance);
+            connect(m_emptyState, &EmptyStateView::openSettingsRequested, this, &MainView::showSettings);
+            m_detail->addWidget(m_emptyState);
+        }
         m_detail->setCurrentWidget(m_emptyState);
     } else {
         m_detail->setCurrentWidget(m_selectPrompt);

@@ -45,6 +45,7 @@ public:
     // "Select an instance" label.
     QWidget *detailContent() const;
     InstanceDetailView *detailView() const { return m_detailView; }
+    // Null until the list is first empty.
     EmptyStateView *emptyState() const { return m_emptyState; }
     // The context menu of a row: "Force Stop…" while a stop is overdue, the quick actions (copy
     // the addresses or the token, open the browser or the data folder), "Edit" and "Delete".
