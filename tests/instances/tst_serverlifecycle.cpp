@@ -101,6 +101,8 @@ private slots:
              QStringList{u"HALVEX_AUTH_TOKEN=secret-token"_s, u"HALVEX_DATA_DIR="_s + directory,
                          u"HALVEX_PORT="_s + port, u"HALVEX_TZ=UTC"_s, u"HALVEX_TEST_MARKER=kept"_s})
             QVERIFY2(variables.contains(variable), qPrintable(variable));
+        // The application's own value gives way: a second HALVEX_PORT would leave the server to choose.
+        QVERIFY(!variables.contains(u"HALVEX_PORT=1"_s));
     }
 
     // What a start finds out about the executable, in the words of the log ("<path>" stands for
