@@ -11,8 +11,8 @@
 #include <csignal>
 #include <sys/stat.h>
 #include <sys/xattr.h>
-#include <unistd.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using State = InstanceManager::RunState;
@@ -347,6 +347,31 @@ private slots:
         QVERIFY(runRecords().isEmpty());
         other.kill();
         other.waitForFinished();
+    }
+
+    // What a later run learns of a server from its record, whatever its paths hold.
+    void runRecord_readsBackAsWritten_data()
+    {
+        QTest::addColumn<QString>("executable");
+        QTest::newRow("plain") << u"/opt/halvex/bin/halvex"_s;
+        QTest::newRow("quotes and backslashes") << u"/opt/a \"b\" \\c/halvex"_s;
+        QTest::newRow("non-ASCII and a control character") << u"/opt/Größe/\u0001halvex 🚀"_s;
+    }
+    void runRecord_readsBackAsWritten()
+    {
+        QFETCH(QString, executable);
+        const RunRecords records(m_home->path(u"records"_s));
+        const RunRecord written{QUuid::createUuid(), 4242, 1234567890123, executable, 65535, executable + u".log"_s};
+        QVERIFY(records.write(written));
+        const QList<RunRecord> read = records.readAll();
+        QCOMPARE(read.size(), 1);
+        const RunRecord &record = read.constFirst();
+        QCOMPARE(record.id, written.id);
+        QCOMPARE(record.pid, written.pid);
+        QCOMPARE(record.startTime, written.startTime);
+        QCOMPARE(record.executable, written.executable);
+        QCOMPARE(record.port, written.port);
+        QCOMPARE(record.outputFile, written.outputFile);
     }
 
     // How a run record knows its server again: the process's start in clock ticks since boot,
