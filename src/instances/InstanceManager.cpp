@@ -306,14 +306,15 @@ bool InstanceManager::verifyExecutable(const HalvexInstance &instance, const QSt
     return true;
 }
 
-QProcessEnvironment InstanceManager::serverEnvironment(const HalvexInstance &instance)
+ServerProcess::Variables InstanceManager::serverEnvironment(const HalvexInstance &instance)
 {
     const QString dataDirectory = dataDirectoryPath(instance);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HALVEX_AUTH_TOKEN"), instance.authToken);
-    environment.insert(QStringLiteral("HALVEX_DATA_DIR"), dataDirectory);
-    environment.insert(QStringLiteral("HALVEX_PORT"), QString::number(instance.port));
-    environment.insert(QStringLiteral("HALVEX_TZ"), m_settings->timezone());
+    const ServerProcess::Variables environment{
+        {QByteArrayLiteral("HALVEX_AUTH_TOKEN"), instance.authToken.toLocal8Bit()},
+        {QByteArrayLiteral("HALVEX_DATA_DIR"), dataDirectory.toLocal8Bit()},
+        {QByteArrayLiteral("HALVEX_PORT"), QByteArray::number(instance.port)},
+        {QByteArrayLiteral("HALVEX_TZ"), m_settings->timezone().toLocal8Bit()},
+    };
 
     addLog(instance.id, QStringLiteral("Environment variables:"));
     addLog(instance.id, QStringLiteral("  HALVEX_AUTH_TOKEN: ") + instance.authToken.left(10) + QStringLiteral("***"));
@@ -363,7 +364,7 @@ void InstanceManager::startInstance(const HalvexInstance &instance)
         return;
     createDataDirectory(instance);
 
-    const QProcessEnvironment environment = serverEnvironment(instance);
+    const ServerProcess::Variables environment = serverEnvironment(instance);
     QDir().mkpath(m_outputDirectory);
     QString error;
     ServerProcess *process = ServerProcess::start(path, environment, outputFile(id), &error);

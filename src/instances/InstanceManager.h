@@ -13,7 +13,6 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QProcessEnvironment>
 #include <QTimer>
 #include <QUuid>
 
@@ -165,7 +164,7 @@ private:
     bool verifyExecutable(const HalvexInstance &instance, const QString &path);
     // Logs who holds the port when it is taken; false when the launch must stop.
     bool verifyPortIsFree(const HalvexInstance &instance);
-    QProcessEnvironment serverEnvironment(const HalvexInstance &instance);
+    ServerProcess::Variables serverEnvironment(const HalvexInstance &instance);
     void setRunning(const QUuid &id, bool running);
     ServerSupervisor *supervise(const HalvexInstance &instance, ServerProcess *process);
     void serverEnded(ServerSupervisor *supervisor, const ServerExit &exit, bool duringStartup);

@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -61,8 +62,8 @@ ServerProcess::ServerProcess(qint64 pid, bool ownChild, QObject *parent)
     connect(m_watch, &ProcessWatch::ended, this, &ServerProcess::reap);
 }
 
-ServerProcess *ServerProcess::start(const QString &program, const QProcessEnvironment &environment,
-                                    const QString &outputFile, QString *error, QObject *parent)
+ServerProcess *ServerProcess::start(const QString &program, const Variables &variables, const QString &outputFile,
+                                    QString *error, QObject *parent)
 {
     const int output =
         ::open(QFile::encodeName(outputFile).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600);
@@ -89,18 +90,31 @@ ServerProcess *ServerProcess::start(const QString &program, const QProcessEnviro
 
     const QByteArray path = QFile::encodeName(program);
     char *arguments[] = {const_cast<char *>(path.constData()), nullptr};
-    QByteArrayList variables;
-    for (const QString &variable : environment.toStringList())
-        variables.append(variable.toLocal8Bit());
-    std::vector<char *> variablePointers;
-    variablePointers.reserve(variables.size() + 1);
-    for (QByteArray &variable : variables)
-        variablePointers.push_back(variable.data());
-    variablePointers.push_back(nullptr);
+    // The environment stays in bytes: decoding and encoding it again would cost more than the
+    // spawn itself, and would mangle a variable that is not valid in the locale's encoding.
+    QByteArrayList entries;
+    for (char **entry = environ; *entry; ++entry) {
+        const QByteArrayView text(*entry);
+        const qsizetype equal = text.indexOf('=');
+        if (equal < 0)
+            continue;
+        const QByteArrayView name = text.first(equal);
+        const bool replaced = std::any_of(variables.cbegin(), variables.cend(),
+                                          [name](const auto &variable) { return variable.first == name; });
+        if (!replaced)
+            entries.append(text.toByteArray());
+    }
+    for (const auto &[name, value] : variables)
+        entries.append(name + '=' + value);
+    std::vector<char *> entryPointers;
+    entryPointers.reserve(entries.size() + 1);
+    for (QByteArray &entry : entries)
+        entryPointers.push_back(entry.data());
+    entryPointers.push_back(nullptr);
 
     pid_t pid = 0;
     const int failure =
-        ::posix_spawn(&pid, path.constData(), &setup.actions, &setup.attributes, arguments, variablePointers.data());
+        ::posix_spawn(&pid, path.constData(), &setup.actions, &setup.attributes, arguments, entryPointers.data());
     ::close(output);
     if (failure != 0) {
         *error = qt_error_string(failure);

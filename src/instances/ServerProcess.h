@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QObject>
-#include <QProcessEnvironment>
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 class ProcessWatch;
 
@@ -31,12 +33,16 @@ class ServerProcess final : public QObject
     Q_OBJECT
 
 public:
+    // Environment variables as names and values in the system's encoding, in the order given.
+    using Variables = QList<std::pair<QByteArray, QByteArray>>;
+
     // Starts program without arguments, in a process group of its own (a terminal's Ctrl+C
-    // reaches the application, which stops its servers in order), with the given environment,
-    // the application's standard input, and standard output and error appended to outputFile,
-    // which is emptied first. Returns nothing and sets error (the system's words) on failure.
-    static ServerProcess *start(const QString &program, const QProcessEnvironment &environment,
-                                const QString &outputFile, QString *error, QObject *parent = nullptr);
+    // reaches the application, which stops its servers in order), with the application's own
+    // environment and the given variables set over it, the application's standard input, and
+    // standard output and error appended to outputFile, which is emptied first. Returns nothing
+    // and sets error (the system's words) on failure.
+    static ServerProcess *start(const QString &program, const Variables &variables, const QString &outputFile,
+                                QString *error, QObject *parent = nullptr);
     // A process of an earlier run, if it is still there. Its exit status cannot be learnt.
     static ServerProcess *adopt(qint64 pid, QObject *parent = nullptr);
 

@@ -28,12 +28,16 @@ std::optional<quint64> startTime(qint64 pid)
     const qsizetype nameEnd = stat.lastIndexOf(')');
     if (nameEnd < 0)
         return std::nullopt;
-    const QByteArrayList fields = stat.mid(nameEnd + 2).split(' ');
+    // Found by counting spaces rather than by splitting the fifty-odd fields: a launch reads it.
     constexpr qsizetype startTimeField = 22 - 3; // counted from field 3, the state
-    if (fields.size() <= startTimeField)
+    qsizetype start = nameEnd + 2;
+    for (qsizetype field = 0; field < startTimeField && start > 0; ++field)
+        start = stat.indexOf(' ', start) + 1;
+    if (start <= 0 || start >= stat.size())
         return std::nullopt;
+    const qsizetype end = stat.indexOf(' ', start);
     bool ok = false;
-    const quint64 ticks = fields.at(startTimeField).toULongLong(&ok);
+    const quint64 ticks = stat.mid(start, end < 0 ? -1 : end - start).toULongLong(&ok);
     return ok ? std::optional<quint64>(ticks) : std::nullopt;
 }
 

@@ -34,7 +34,12 @@ private:
 
 private slots:
     // The stamps follow the default locale; the machine's may write its digits otherwise.
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    // A zone half an hour off UTC, so that a stamp in UTC is told from the local time of day.
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        qputenv("TZ", "Asia/Kolkata");
+    }
 
     // Each message is one entry as given, line breaks and all, after one stamp; the oldest go
     // first once the log is full.
@@ -58,6 +63,23 @@ private slots:
         QCOMPARE(entries.size(), InstanceLogs::capacity);
         QVERIFY(entries.first().endsWith(u"] "_s)); // "hello" went first
         QCOMPARE(entries.last(), appended.entry);
+    }
+
+    // A stamp is the local time of day of its entry, also once the second has turned over.
+    void stamp_followsTheClock()
+    {
+        InstanceLogs logs;
+        const QUuid id = QUuid::createUuid();
+        const QString format = mediumTimeFormat(QLocale());
+        for (int turn = 0; turn < 2; ++turn) {
+            const QTime before = QTime::currentTime();
+            const QString entry = logs.add(id, u"now"_s).entry;
+            const QTime after = QTime::currentTime();
+            const QString stamp = entry.mid(1, entry.indexOf(u"] "_s) - 1);
+            QVERIFY2(stamp == QLocale().toString(before, format) || stamp == QLocale().toString(after, format),
+                     qPrintable(stamp + u" at "_s + after.toString()));
+            QTRY_VERIFY(QTime::currentTime().second() != after.second());
+        }
     }
 
     // In every locale, the stamp tells hours, minutes, seconds and the halves of the day apart, and

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using State = InstanceManager::RunState;
@@ -101,6 +102,8 @@ private slots:
              QStringList{u"HALVEX_AUTH_TOKEN=secret-token"_s, u"HALVEX_DATA_DIR="_s + directory,
                          u"HALVEX_PORT="_s + port, u"HALVEX_TZ=UTC"_s, u"HALVEX_TEST_MARKER=kept"_s})
             QVERIFY2(variables.contains(variable), qPrintable(variable));
+        // The application's own value gives way: a second HALVEX_PORT would leave the server to choose.
+        QVERIFY(!variables.contains(u"HALVEX_PORT=1"_s));
     }
 
     // What a start finds out about the executable, in the words of the log ("<path>" stands for
@@ -344,6 +347,66 @@ private slots:
         QVERIFY(runRecords().isEmpty());
         other.kill();
         other.waitForFinished();
+    }
+
+    // What a later run learns of a server from its record, whatever its paths hold.
+    void runRecord_readsBackAsWritten_data()
+    {
+        QTest::addColumn<QString>("executable");
+        QTest::newRow("plain") << u"/opt/halvex/bin/halvex"_s;
+        QTest::newRow("quotes and backslashes") << u"/opt/a \"b\" \\c/halvex"_s;
+        QTest::newRow("non-ASCII and a control character") << u"/opt/Größe/\u0001halvex 🚀"_s;
+    }
+    void runRecord_readsBackAsWritten()
+    {
+        QFETCH(QString, executable);
+        const RunRecords records(m_home->path(u"records"_s));
+        const RunRecord written{QUuid::createUuid(), 4242, 1234567890123, executable, 65535, executable + u".log"_s};
+        QVERIFY(records.write(written));
+        const QList<RunRecord> read = records.readAll();
+        QCOMPARE(read.size(), 1);
+        const RunRecord &record = read.constFirst();
+        QCOMPARE(record.id, written.id);
+        QCOMPARE(record.pid, written.pid);
+        QCOMPARE(record.startTime, written.startTime);
+        QCOMPARE(record.executable, written.executable);
+        QCOMPARE(record.port, written.port);
+        QCOMPARE(record.outputFile, written.outputFile);
+    }
+
+    // How a run record knows its server again: the process's start in clock ticks since boot,
+    // whatever its name, which may hold the spaces and parentheses that surround it in the system's
+    // line.
+    void processStartTime_whateverTheName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << u"sleeper"_s;
+        QTest::newRow("spaces and parentheses") << u"a) b (c"_s;
+        QTest::newRow("ends in a parenthesis") << u"x ) )"_s;
+    }
+    void processStartTime_whateverTheName()
+    {
+        QFETCH(QString, name);
+        const QString copy = m_home->path(name);
+        QVERIFY(QFile::copy(u"/bin/sleep"_s, copy));
+        QVERIFY(QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const auto uptimeTicks = [] {
+            QFile uptime(u"/proc/uptime"_s);
+            return uptime.open(QIODevice::ReadOnly) ? uptime.readAll().split(' ').constFirst().toDouble() *
+                                                          static_cast<double>(::sysconf(_SC_CLK_TCK))
+                                                    : -1.0;
+        };
+        const double before = uptimeTicks();
+        QProcess process;
+        process.start(copy, {u"30"_s});
+        QVERIFY(process.waitForStarted());
+        const double after = uptimeTicks();
+        const auto ticks = ProcessInfo::startTime(process.processId());
+        process.kill();
+        process.waitForFinished();
+        QVERIFY(ticks);
+        QVERIFY2(static_cast<double>(*ticks) >= before - 2 && static_cast<double>(*ticks) <= after + 2,
+                 qPrintable(u"%1 not within %2..%3"_s.arg(*ticks).arg(before).arg(after)));
     }
 
     // A line still waiting for its end is shown after a moment, and at the latest when the server ends.
