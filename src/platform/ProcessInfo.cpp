@@ -28,16 +28,12 @@ std::optional<quint64> startTime(qint64 pid)
     const qsizetype nameEnd = stat.lastIndexOf(')');
     if (nameEnd < 0)
         return std::nullopt;
-    // Found by counting spaces rather than by splitting the fifty-odd fields: a launch reads it.
+    const QByteArrayList fields = stat.mid(nameEnd + 2).split(' ');
     constexpr qsizetype startTimeField = 22 - 3; // counted from field 3, the state
-    qsizetype start = nameEnd + 2;
-    for (qsizetype field = 0; field < startTimeField && start > 0; ++field)
-        start = stat.indexOf(' ', start) + 1;
-    if (start <= 0 || start >= stat.size())
+    if (fields.size() <= startTimeField)
         return std::nullopt;
-    const qsizetype end = stat.indexOf(' ', start);
     bool ok = false;
-    const quint64 ticks = stat.mid(start, end < 0 ? -1 : end - start).toULongLong(&ok);
+    const quint64 ticks = fields.at(startTimeField).toULongLong(&ok);
     return ok ? std::optional<quint64>(ticks) : std::nullopt;
 }
 

@@ -12,7 +12,6 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using State = InstanceManager::RunState;
@@ -372,41 +371,6 @@ private slots:
         QCOMPARE(record.executable, written.executable);
         QCOMPARE(record.port, written.port);
         QCOMPARE(record.outputFile, written.outputFile);
-    }
-
-    // How a run record knows its server again: the process's start in clock ticks since boot,
-    // whatever its name, which may hold the spaces and parentheses that surround it in the system's
-    // line.
-    void processStartTime_whateverTheName_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("plain") << u"sleeper"_s;
-        QTest::newRow("spaces and parentheses") << u"a) b (c"_s;
-        QTest::newRow("ends in a parenthesis") << u"x ) )"_s;
-    }
-    void processStartTime_whateverTheName()
-    {
-        QFETCH(QString, name);
-        const QString copy = m_home->path(name);
-        QVERIFY(QFile::copy(u"/bin/sleep"_s, copy));
-        QVERIFY(QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-        const auto uptimeTicks = [] {
-            QFile uptime(u"/proc/uptime"_s);
-            return uptime.open(QIODevice::ReadOnly) ? uptime.readAll().split(' ').constFirst().toDouble() *
-                                                          static_cast<double>(::sysconf(_SC_CLK_TCK))
-                                                    : -1.0;
-        };
-        const double before = uptimeTicks();
-        QProcess process;
-        process.start(copy, {u"30"_s});
-        QVERIFY(process.waitForStarted());
-        const double after = uptimeTicks();
-        const auto ticks = ProcessInfo::startTime(process.processId());
-        process.kill();
-        process.waitForFinished();
-        QVERIFY(ticks);
-        QVERIFY2(static_cast<double>(*ticks) >= before - 2 && static_cast<double>(*ticks) <= after + 2,
-                 qPrintable(u"%1 not within %2..%3"_s.arg(*ticks).arg(before).arg(after)));
     }
 
     // A line still waiting for its end is shown after a moment, and at the latest when the server ends.
