@@ -95,41 +95,9 @@ private slots:
         QCOMPARE(encoder.encode({}), QByteArray("[]"));
     }
 
-    // A file written by hand or by an older run holds the same records in other text; that text
-    // must not reach the next save.
-    void learn_reusesOnlyTheTextEncodeWrites_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QList<HalvexInstance>>("records");
-        const QList<HalvexInstance> records = sample();
-        QJsonArray array;
-        for (const HalvexInstance &record : records)
-            array.append(record.toJson());
-        QTest::newRow("as encoded") << fresh(records) << records;
-        QTest::newRow("indented") << QJsonDocument(array).toJson(QJsonDocument::Indented) << records;
-        QJsonArray running = array;
-        QJsonObject first = running.at(0).toObject();
-        first[QStringLiteral("isRunning")] = true;
-        first[QStringLiteral("note")] = QStringLiteral("{\"[}");
-        running[0] = first;
-        QTest::newRow("stored running, extra key") << QJsonDocument(running).toJson(QJsonDocument::Compact) << records;
-        QTest::newRow("fewer records than the file")
-            << QJsonDocument(array).toJson(QJsonDocument::Compact) << records.mid(1);
-        QTest::newRow("not an array of objects") << QByteArray("[1,2,3,4]") << records;
-    }
-    void learn_reusesOnlyTheTextEncodeWrites()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(QList<HalvexInstance>, records);
-        RegistryEncoder encoder;
-        encoder.learn(file, records);
-        QCOMPARE(encoder.encode(records), fresh(records));
-        records[2].port = 9999;
-        QCOMPARE(encoder.encode(records), fresh(records));
-    }
-
     // Whatever the fast reader takes, it must read exactly as the JSON parser does; what it leaves
-    // is read by the parser, which refuses what is not JSON with its reason.
+    // is read by the parser and learnt, and a file written by hand or by an older run, which holds
+    // the same records in other text, must not pass that text on to the next save.
     void read_takesOnlyWhatReadsTheSame_data()
     {
         QTest::addColumn<QByteArray>("file");
@@ -146,6 +114,8 @@ private slots:
         QTest::newRow("no records") << QByteArray("[]") << true;
         QTest::newRow("escaped name") << edited("\"name\":\"db0\"", "\"name\":\"d\\u0062\"") << false;
         QTest::newRow("white space") << edited("},{", "}, {") << false;
+        QTest::newRow("stored running, extra key")
+            << edited("\"isRunning\":false", "\"isRunning\":true,\"note\":\"{[\"") << false;
         QTest::newRow("longer date") << edited(",\"createdAt\":", ",\"createdAt\":0") << false;
         QTest::newRow("date not a number") << edited(",\"createdAt\":1e-07", ",\"createdAt\":inf") << false;
         QTest::newRow("date out of range") << edited(",\"createdAt\":1e-07", ",\"createdAt\":1e+300") << false;
@@ -162,10 +132,14 @@ private slots:
         RegistryEncoder encoder;
         const auto read = encoder.read(file);
         QCOMPARE(read.has_value(), taken);
-        if (!read)
+        const auto fromParser = parsed(file);
+        if (!fromParser)
             return;
-        QList<HalvexInstance> records = parsed(file).value();
-        QCOMPARE(*read, records);
+        QList<HalvexInstance> records = *fromParser;
+        if (read)
+            QCOMPARE(*read, records);
+        else
+            encoder.learn(file, records);
         // Learnt: what is written next holds no stale text, whether a record changed or not.
         QCOMPARE(encoder.encode(records), fresh(records));
         for (HalvexInstance &record : records)

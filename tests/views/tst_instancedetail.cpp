@@ -5,19 +5,24 @@
 
 #include "core/ReferenceDate.h"
 #include "platform/ProcessInfo.h"
+#include "views/FormValue.h"
 #include "views/InstanceDetailView.h"
 #include "views/LogFindBar.h"
 #include "views/LogListModel.h"
 #include "views/LogsView.h"
 #include "views/MainView.h"
 #include "views/ProminentButton.h"
+#include "views/SelectableLabel.h"
 #include "views/SystemColors.h"
 
 #include <QApplication>
+#include <QEnterEvent>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QToolButton>
+#include <QToolTip>
 
 using State = InstanceManager::RunState;
 using ViewTesting::menuAction;
@@ -149,6 +154,44 @@ private slots:
         QTest::mouseClick(view->clearLogsButton(), Qt::LeftButton);
         QVERIFY(m_fixture->instances->logs(record.id).isEmpty());
         QTRY_VERIFY(view->logsView()->showsPlaceholder());
+    }
+
+    // The name, the address and the values of the detail pane become selectable under the
+    // pointer: drawn as before, markup shown as written, a selection outlasting the pointer; a
+    // value never widens the form, and one cut off shows in full as its tooltip.
+    void labels_drawTheSameSelectableOrNot_data()
+    {
+        QTest::addColumn<bool>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("name with markup") << false << QStringLiteral("<b>orders</b>");
+        QTest::newRow("long path") << true << QStringLiteral("/srv/data/").repeated(20);
+    }
+    void labels_drawTheSameSelectableOrNot()
+    {
+        QFETCH(bool, value);
+        QFETCH(QString, text);
+        auto window = ViewTesting::shown<QWidget>(QSize(300, 100));
+        QVERIFY(window);
+        auto *formValue = value ? new FormValue(window.get()) : nullptr;
+        SelectableLabel *label = value ? formValue : new SelectableLabel(window.get());
+        const QSize emptyHint = label->sizeHint();
+        value ? formValue->setValue(text) : label->setText(text);
+        QCOMPARE(label->sizeHint() == emptyHint, value);
+        // Away from the corner where the pointer of the offscreen platform rests.
+        label->setGeometry(0, 50, value ? 300 : label->sizeHint().width(), label->sizeHint().height());
+        label->show();
+        const QImage plain = label->grab().toImage();
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), label->mapToGlobal(QPointF(5, 5)));
+        QApplication::sendEvent(label, &enter);
+        QCOMPARE(label->grab().toImage(), plain);
+        label->setSelection(0, static_cast<int>(text.size()));
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(label, &leave);
+        QCOMPARE(label->selectedText(), text);
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), label->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(label, &help);
+        QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), value ? text : QString());
+        QToolTip::hideText();
     }
 };
 

@@ -375,6 +375,49 @@ private slots:
             }
         }
     }
+
+    // What is on the screen, not what a fresh rendering would show: a change reaches the window
+    // through a repaint of its own row, and the other rows stay as they were.
+    void sidebar_repaintsTheChangedRowOnScreen_data()
+    {
+        QTest::addColumn<bool>("rename");
+        QTest::addColumn<int>("row");
+        QTest::newRow("start") << false << 2;
+        QTest::newRow("rename") << true << 1;
+    }
+
+    void sidebar_repaintsTheChangedRowOnScreen()
+    {
+        QFETCH(bool, rename);
+        QFETCH(int, row);
+        m_fixture = std::make_unique<ViewFixture>();
+        ViewFixture &fixture = *m_fixture;
+        QList<HalvexInstance> records;
+        for (const char *name : {"alpha", "beta", "gamma"})
+            records.append(fixture.add(QString::fromLatin1(name)));
+        auto view = ViewTesting::shown<InstanceListView>(QSize(260, 200), fixture.instances.get());
+        QVERIFY(view);
+        const auto shownRow = [&view](int row) {
+            const QRect rect = view->visualRect(view->model()->index(row, 0));
+            const QPoint at = view->viewport()->mapTo(view.get(), rect.topLeft());
+            return view->screen()->grabWindow(view->winId(), at.x(), at.y(), rect.width(), rect.height()).toImage();
+        };
+        QList<QImage> before;
+        for (int i = 0; i < records.size(); ++i)
+            before.append(shownRow(i));
+
+        if (rename) {
+            records[row].name = QStringLiteral("bee");
+            fixture.instances->updateInstance(records.at(row));
+        } else {
+            fixture.instances->markInstanceRunning(records.at(row).id);
+        }
+        QTRY_VERIFY(shownRow(row) != before.at(row));
+        for (int i = 0; i < records.size(); ++i) {
+            if (i != row)
+                QCOMPARE(shownRow(i), before.at(i));
+        }
+    }
 };
 
 QTEST_MAIN(TestMainView)

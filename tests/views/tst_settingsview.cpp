@@ -101,9 +101,6 @@ private slots:
         QTest::newRow("export failed") << true << "missing/backup.json" << QStringList() << QString();
         QTest::newRow("import all new") << false << "backup.json" << QStringList{"a", "b"}
                                         << "Import Successful: Successfully imported 2 instance(s).";
-        QTest::newRow("import with conflicts") << false << "backup.json" << QStringList{"a", "ORDERS"}
-                                               << "Import Successful: Imported 1 instance(s). Skipped 1 due to "
-                                                  "conflicts.";
         QTest::newRow("import of no JSON") << false << "backup.json" << QStringList() << QString();
         QTest::newRow("import cancelled") << false << QString() << QStringList() << QString();
     }
