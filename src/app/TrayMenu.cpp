@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "TrayMenu.h"
 
+#include "views/RunStateText.h"
 #include "views/SystemColors.h"
 
 #include <QCoreApplication>
@@ -21,21 +22,6 @@ QIcon dot(const QColor &color)
     painter.drawEllipse(QRectF(4, 4, 8, 8));
     painter.end();
     return QIcon(pixmap);
-}
-
-QString stateName(InstanceManager::RunState state)
-{
-    switch (state) {
-    case InstanceManager::RunState::Starting:
-        return QStringLiteral("Starting");
-    case InstanceManager::RunState::Running:
-        return QStringLiteral("Running");
-    case InstanceManager::RunState::Stopping:
-        return QStringLiteral("Stopping");
-    case InstanceManager::RunState::Stopped:
-        break;
-    }
-    return QStringLiteral("Stopped");
 }
 
 } // namespace
@@ -109,7 +95,7 @@ void TrayMenu::refresh()
         // "&" would mark the next letter as a shortcut.
         QString name = instance.name;
         name.replace(u'&', QStringLiteral("&&"));
-        title->setText(name + QStringLiteral(" — ") + stateName(state));
+        title->setText(name + QStringLiteral(" — ") + RunStateText::name(state));
         title->setIcon(state == InstanceManager::RunState::Running   ? m_running
                        : state == InstanceManager::RunState::Stopped ? m_stopped
                                                                      : m_changing);

@@ -79,12 +79,12 @@ private slots:
         TrayMenu menu(manager());
         QVERIFY(addIn(u"stopping"_s, u"stopping"_s)); // nothing to start, nothing more to stop
         QCOMPARE(opened(menu).first(3),
-                 (QStringList{"stopping — Stopping > Stop (off)", "Start All (off)", "Stop All (off)"}));
+                 (QStringList{"stopping — Stopping… > Stop (off)", "Start All (off)", "Stop All (off)"}));
         for (const char *state : {"running", "starting", "stopped"})
             QVERIFY(addIn(QString::fromLatin1(state), QString::fromLatin1(state)));
         QCOMPARE(opened(menu).first(6),
-                 (QStringList{"stopping — Stopping > Stop (off)", "running — Running > Stop",
-                              "starting — Starting > Stop", "stopped — Stopped > Start", "Start All", "Stop All"}));
+                 (QStringList{"stopping — Stopping… > Stop (off)", "running — Running > Stop",
+                              "starting — Starting… > Stop", "stopped — Stopped > Start", "Start All", "Stop All"}));
     }
 
     void trayEntry_doesWhatItOffered()
