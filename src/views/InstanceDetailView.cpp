@@ -114,11 +114,6 @@ bool InstanceDetailView::isRowShown(const QString &label) const
     return value && !value->isHidden();
 }
 
-QWidget *InstanceDetailView::runningBadge() const
-{
-    return m_badge;
-}
-
 QString InstanceDetailView::badgeText() const
 {
     return m_badge->text();
@@ -298,8 +293,7 @@ void InstanceDetailView::refresh()
     m_name->setText(record.name);
     m_url->setText(record.localURL());
 
-    m_badge->setState(RunStateText::name(state), RunStateText::color(state));
-    m_badge->setVisible(state != RunState::Stopped);
+    m_badge->setState(state == RunState::Stopped ? QString() : RunStateText::name(state), RunStateText::color(state));
 
     const QString action = !record.isRunning                      ? QStringLiteral("Start")
                            : manager->isStopOverdue(m_instanceID) ? QStringLiteral("Force Stop")

@@ -47,8 +47,7 @@ public:
     QPushButton *clearLogsButton() const { return m_clearLogs; }
     QPushButton *followButton() const { return m_follow; }
     QPushButton *saveLogButton() const { return m_saveLog; }
-    // The badge beside the name: the run state in its colour, while there is a server.
-    QWidget *runningBadge() const;
+    // The badge beside the name: the run state in its colour while there is a server, else empty.
     QString badgeText() const;
     QSplitter *splitter() const { return m_splitter; }
     LogsView *logsView() const { return m_logs; }

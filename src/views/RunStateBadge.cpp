@@ -1,69 +1,79 @@
 // SPDX-License-Identifier: MIT
 #include "RunStateBadge.h"
 
-#include "StatusDot.h"
 #include "SystemColors.h"
 #include "Typography.h"
 
 #include <QEvent>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 
 namespace {
 
 constexpr qreal tintOpacity = 0.1;
 constexpr qreal radius = 4;
+constexpr QMargins padding(8, 4, 8, 4);
+constexpr int dotSize = 8;
+constexpr int dotSpacing = 4;
 
 } // namespace
 
 RunStateBadge::RunStateBadge(QWidget *parent)
     : QWidget(parent)
     , m_color(SystemColors::green())
-    , m_dot(new StatusDot(m_color, this))
-    , m_text(new QLabel(this))
 {
-    auto *row = new QHBoxLayout(this);
-    row->setContentsMargins(8, 4, 8, 4);
-    row->setSpacing(4);
-    row->addWidget(m_dot);
-    m_text->setFont(Typography::caption());
-    SystemColors::setTextColor(m_text, m_color);
-    row->addWidget(m_text);
+    setFont(Typography::caption());
 }
 
 void RunStateBadge::setState(const QString &text, const QColor &color)
 {
-    m_text->setText(text);
-    if (color == m_color)
+    if (text == m_text && color == m_color)
         return;
+    if (text != m_text)
+        updateGeometry();
+    m_text = text;
     m_color = color;
-    m_dot->setColor(color);
-    SystemColors::setTextColor(m_text, color);
+    setAccessibleName(text);
     update();
 }
 
-QString RunStateBadge::text() const
+QSize RunStateBadge::sizeHint() const
 {
-    return m_text->text();
+    if (m_text.isEmpty())
+        return QSize(0, 0);
+    const QFontMetrics metrics = fontMetrics();
+    return QSize(dotSize + dotSpacing + metrics.horizontalAdvance(m_text), std::max(dotSize, metrics.height()))
+        .grownBy(padding);
+}
+
+QSize RunStateBadge::minimumSizeHint() const
+{
+    return sizeHint();
 }
 
 void RunStateBadge::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    // The text stays readable on the new background.
-    if (event->type() == QEvent::PaletteChange)
-        SystemColors::setTextColor(m_text, m_color);
+    if (event->type() == QEvent::FontChange)
+        updateGeometry();
 }
 
 void RunStateBadge::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event);
-    QColor tint = m_color;
-    tint.setAlphaF(static_cast<float>(tintOpacity));
+    if (m_text.isEmpty())
+        return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
+    QColor tint = m_color;
+    tint.setAlphaF(static_cast<float>(tintOpacity));
     painter.setBrush(tint);
     painter.drawRoundedRect(QRectF(rect()), radius, radius);
+
+    const QRect content = rect().marginsRemoved(padding);
+    painter.setBrush(m_color);
+    painter.drawEllipse(QRect(content.left(), content.top() + (content.height() - dotSize) / 2, dotSize, dotSize));
+    // The text stays readable on the palette of the moment, light or dark.
+    painter.setPen(SystemColors::tintedText(m_color, palette()));
+    painter.drawText(content.adjusted(dotSize + dotSpacing, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, m_text);
 }

@@ -126,12 +126,18 @@ void makeSecondary(QWidget *widget)
     widget->setForegroundRole(QPalette::PlaceholderText);
 }
 
-void setTextColor(QWidget *widget, const QColor &color)
+QColor tintedText(const QColor &color, const QPalette &palette)
 {
-    QPalette palette = widget->palette();
     QColor text = color;
     for (const QPalette::ColorRole background : {QPalette::Window, QPalette::Base})
         text = readable(text, palette.color(background), tintedTextContrast);
+    return text;
+}
+
+void setTextColor(QWidget *widget, const QColor &color)
+{
+    QPalette palette = widget->palette();
+    const QColor text = tintedText(color, palette);
     palette.setColor(QPalette::WindowText, text);
     palette.setColor(QPalette::Text, text);
     widget->setPalette(palette);

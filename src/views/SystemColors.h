@@ -36,8 +36,10 @@ QColor focusRing(const QPalette &palette);
 
 // Text in the secondary colour, following palette changes.
 void makeSecondary(QWidget *widget);
-// Text in a colour of its own (a red warning, a green state), made readable on the widget's
-// background and on a light tint of it.
+// Text in a colour of its own (a red warning, a green state), made readable on the palette's
+// backgrounds and on a light tint of them.
+QColor tintedText(const QColor &color, const QPalette &palette);
+// The widget's text in tintedText() of color.
 void setTextColor(QWidget *widget, const QColor &color);
 // Fills the widget's background with the control background colour.
 void fillWithControlBackground(QWidget *widget);

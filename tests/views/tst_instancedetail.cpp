@@ -68,7 +68,7 @@ private slots:
                                                             "and configure the binary in Settings.")));
         QCOMPARE(view.startStopButton()->text(), QStringLiteral("Start"));
         QCOMPARE(view.startStopButton()->tint(), SystemColors::green());
-        QVERIFY(view.runningBadge()->isHidden());
+        QVERIFY(view.badgeText().isEmpty());
 
         view.setInstanceID(billing.id);
         QCOMPARE(view.value(QStringLiteral("Name")), QStringLiteral("billing"));

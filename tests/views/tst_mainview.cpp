@@ -166,7 +166,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_fixture->logged(orders.id, QStringLiteral("Instance stopped")), 15000);
         QCOMPARE(detail->value(QStringLiteral("State")), QStringLiteral("Stopped"));
         QCOMPARE(detail->startStopButton()->text(), QStringLiteral("Start"));
-        QVERIFY(detail->runningBadge()->isHidden());
+        QVERIFY(detail->badgeText().isEmpty());
         QVERIFY(!detail->actions()->openInBrowser()->isEnabled());
         QVERIFY(detail->value(QStringLiteral("Last Run")).startsWith(QStringLiteral("exited with exit code 0 at ")));
         QCOMPARE(button->accessibleName(), QStringLiteral("Start"));
