@@ -10,7 +10,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -74,13 +77,15 @@ bool RunRecords::write(const RunRecord &record, QString *error) const
     // Written in place, without the sync and rename of an atomic replace: the record only matters
     // to a later run of the application while the server outlives it, which no power loss or
     // system crash lets it do. A write cut short by a crash leaves a file that readAll() drops.
-    QFile file(path(record.id));
+    const int fd = ::open(QFile::encodeName(path(record.id)).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                          S_IRUSR | S_IWUSR);
+    // A record left by an earlier run keeps its mode: it is made owner-only again.
     const bool ok =
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate, QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) && file.write(bytes) == bytes.size() &&
-        file.flush();
+        fd >= 0 && ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && ::write(fd, bytes.constData(), bytes.size()) == bytes.size();
     if (!ok && error)
-        *error = file.errorString();
+        *error = qt_error_string(errno);
+    if (fd >= 0)
+        ::close(fd);
     return ok;
 }
 

@@ -4,17 +4,30 @@
 #include <QByteArrayList>
 #include <QFile>
 
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
 QByteArray procFile(qint64 pid, const char *name)
 {
-    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1StringView(name)));
-    // /proc files report a size of 0: read until the end instead of trusting it.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    // Read with the system's calls: a launch reads two of these files, and QFile's own work cost
+    // twice the system's.
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%lld/%s", static_cast<long long>(pid), name);
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return QByteArray();
-    return file.readAll();
+    // /proc files report a size of 0: read until the end instead of trusting it.
+    QByteArray contents;
+    char buffer[1024];
+    ssize_t count = 0;
+    while ((count = ::read(fd, buffer, sizeof buffer)) > 0)
+        contents.append(buffer, count);
+    ::close(fd);
+    return contents;
 }
 
 } // namespace
@@ -39,7 +52,13 @@ std::optional<quint64> startTime(qint64 pid)
 
 QString executable(qint64 pid)
 {
-    QString target = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid));
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/%lld/exe", static_cast<long long>(pid));
+    char buffer[PATH_MAX];
+    const ssize_t length = ::readlink(link, buffer, sizeof buffer);
+    if (length <= 0)
+        return QString();
+    QString target = QFile::decodeName(QByteArray(buffer, length));
     const QString deleted = QStringLiteral(" (deleted)");
     if (target.endsWith(deleted))
         target.chop(deleted.size());
