@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -115,6 +116,37 @@ private:
     QByteArrayView &m_text;
 };
 
+// Every save asks these of every record, so they are the cheapest that answer: the ids as bytes,
+// and the texts only when they are not the very same strings, as they are when nothing touched
+// the record since its text was written.
+bool sameId(const QUuid &a, const QUuid &b)
+{
+    return std::memcmp(&a, &b, sizeof(QUuid)) == 0;
+}
+
+// Whether a record with the same id is what it was when its text was written.
+bool unchanged(const HalvexInstance &known, const HalvexInstance &now)
+{
+    const auto same = [](const QString &a, const QString &b) { return a.isSharedWith(b) || a == b; };
+    return known.port == now.port && known.isRunning == now.isRunning && known.createdAt == now.createdAt &&
+           known.updatedAt == now.updatedAt && same(known.name, now.name) && same(known.authToken, now.authToken);
+}
+
+// Puts text where length bytes lay from offset, moving what follows once.
+void replaceSpan(QByteArray &bytes, qsizetype offset, qsizetype length, QByteArrayView text)
+{
+    const qsizetype end = offset + length;
+    const qsizetype tail = bytes.size() - end;
+    const qsizetype grown = text.size() - length;
+    if (grown > 0)
+        bytes.resize(bytes.size() + grown);
+    char *data = bytes.data();
+    std::memmove(data + offset + text.size(), data + end, static_cast<size_t>(tail));
+    std::memcpy(data + offset, text.data(), static_cast<size_t>(text.size()));
+    if (grown < 0)
+        bytes.resize(bytes.size() + grown);
+}
+
 } // namespace
 
 RegistryEncoder::Encoded *RegistryEncoder::previous(const QUuid &id, qsizetype &cursor)
@@ -122,7 +154,7 @@ RegistryEncoder::Encoded *RegistryEncoder::previous(const QUuid &id, qsizetype &
     // A save follows an edit, an add at the end or a delete: the list is walked alongside the last
     // one, and looked up only where the two part.
     for (const qsizetype next : {cursor, cursor + 1}) {
-        if (next < m_encoded.size() && m_encoded.at(next).record.id == id) {
+        if (next < m_encoded.size() && sameId(m_encoded.at(next).record.id, id)) {
             cursor = next + 1;
             return &m_encoded[next];
         }
@@ -149,9 +181,9 @@ bool RegistryEncoder::encodeInPlace(const QList<HalvexInstance> &instances)
     QVarLengthArray<qsizetype, mostChanged> changed;
     for (qsizetype i = 0; i < instances.size(); ++i) {
         const Encoded &known = m_encoded.at(i);
-        if (known.span.offset < 0 || known.record.id != instances.at(i).id)
+        if (known.span.offset < 0 || !sameId(known.record.id, instances.at(i).id))
             return false;
-        if (known.record != instances.at(i)) {
+        if (!unchanged(known.record, instances.at(i))) {
             if (changed.size() == mostChanged)
                 return false;
             changed.append(i);
@@ -166,7 +198,7 @@ bool RegistryEncoder::encodeInPlace(const QList<HalvexInstance> &instances)
         Encoded &known = m_encoded[i];
         text.resize(0);
         instances.at(i).appendCompactJson(text);
-        m_bytes.replace(known.span.offset, known.span.length, text);
+        replaceSpan(m_bytes, known.span.offset, known.span.length, text);
         shift += text.size() - known.span.length;
         known.span.length = text.size();
         known.record = instances.at(i);
@@ -215,7 +247,7 @@ QByteArray RegistryEncoder::encode(const QList<HalvexInstance> &instances)
             if (span.offset >= 0)
                 ++taken;
         }
-        if (span.offset >= 0 && known->record == instance) {
+        if (span.offset >= 0 && unchanged(known->record, instance)) {
             if (runFrom >= 0 && span.offset == runTo + 1) {
                 // The next record in the last bytes too, past the comma between them.
                 runTo = span.offset + span.length;
