@@ -1,19 +1,44 @@
 // SPDX-License-Identifier: MIT
 #include "FormValue.h"
 
+#include "SelectableLabel.h"
+
+#include <QFontMetricsF>
 #include <QHelpEvent>
 #include <QToolTip>
+#include <QtMath>
 
-FormValue::FormValue(QWidget *parent)
-    : SelectableLabel(parent)
+#include <algorithm>
+
+FormValue::FormValue(const QString &name, QWidget *parent)
+    : QWidget(parent)
+    , m_label(new SelectableLabel(this))
 {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_label->setAccessibleName(name);
 }
 
 void FormValue::setValue(const QString &text)
 {
-    if (text != this->text())
-        setText(text);
+    if (text == m_label->text())
+        return;
+    m_label->setText(text);
+    fitLabel();
+}
+
+void FormValue::fitLabel()
+{
+    // The label spans its text, not the row: a new value repaints where the old and the new text
+    // lie, and not the whole width of the form behind them. Glyphs may reach past their advance.
+    const QFontMetricsF metrics(font());
+    const int overhang = std::max(0, -fontMetrics().minRightBearing());
+    const int textWidth = qCeil(metrics.horizontalAdvance(m_label->text())) + overhang;
+    m_label->setGeometry(0, 0, std::min(textWidth, width()), height());
+}
+
+QString FormValue::text() const
+{
+    return m_label->text();
 }
 
 QSize FormValue::sizeHint() const
@@ -30,11 +55,17 @@ QSize FormValue::minimumSizeHint() const
 bool FormValue::event(QEvent *event)
 {
     if (event->type() != QEvent::ToolTip)
-        return SelectableLabel::event(event);
+        return QWidget::event(event);
     // Only a value that is cut off needs its tooltip.
-    if (fontMetrics().horizontalAdvance(text()) > contentsRect().width())
+    if (fontMetrics().horizontalAdvance(text()) > width())
         QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text(), this);
     else
         QToolTip::hideText();
     return true;
+}
+
+void FormValue::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitLabel();
 }

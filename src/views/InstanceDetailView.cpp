@@ -195,8 +195,7 @@ QWidget *InstanceDetailView::buildHeader()
 
 FormValue *InstanceDetailView::addRow(QFormLayout *form, const QString &label)
 {
-    auto *value = new FormValue(form->parentWidget());
-    value->setAccessibleName(label);
+    auto *value = new FormValue(label, form->parentWidget());
     form->addRow(label, value);
     m_values.insert(label, value);
     return value;

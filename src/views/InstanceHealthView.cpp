@@ -57,8 +57,7 @@ InstanceHealthView::InstanceHealthView(const QUuid &instanceID, InstanceManager 
 
 FormValue *InstanceHealthView::addRow(const QString &label)
 {
-    auto *value = new FormValue(this);
-    value->setAccessibleName(label);
+    auto *value = new FormValue(label, this);
     m_rows->addRow(label, value);
     m_values.insert(label, value);
     return value;

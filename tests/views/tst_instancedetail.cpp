@@ -172,14 +172,15 @@ private slots:
         QFETCH(QString, text);
         auto window = ViewTesting::shown<QWidget>(QSize(300, 100));
         QVERIFY(window);
-        auto *formValue = value ? new FormValue(window.get()) : nullptr;
-        SelectableLabel *label = value ? formValue : new SelectableLabel(window.get());
-        const QSize emptyHint = label->sizeHint();
+        auto *formValue = value ? new FormValue(QStringLiteral("Data Directory"), window.get()) : nullptr;
+        SelectableLabel *label = value ? formValue->findChild<SelectableLabel *>() : new SelectableLabel(window.get());
+        QWidget *shown = value ? static_cast<QWidget *>(formValue) : label;
+        const QSize emptyHint = shown->sizeHint();
         value ? formValue->setValue(text) : label->setText(text);
-        QCOMPARE(label->sizeHint() == emptyHint, value);
+        QCOMPARE(shown->sizeHint() == emptyHint, value);
         // Away from the corner where the pointer of the offscreen platform rests.
-        label->setGeometry(0, 50, value ? 300 : label->sizeHint().width(), label->sizeHint().height());
-        label->show();
+        shown->setGeometry(0, 50, value ? 300 : label->sizeHint().width(), label->sizeHint().height());
+        shown->show();
         const QImage plain = label->grab().toImage();
         QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), label->mapToGlobal(QPointF(5, 5)));
         QApplication::sendEvent(label, &enter);
