@@ -19,6 +19,8 @@ InstanceRowDelegate::InstanceRowDelegate(QObject *parent)
     , m_nameFont(Typography::headline())
     , m_urlFont(Typography::caption())
     , m_stateFont(Typography::caption())
+    , m_names(m_nameFont)
+    , m_urls(m_urlFont)
     , m_buttonSize(symbolSize + 6, symbolSize + 6)
 {}
 
@@ -100,15 +102,10 @@ void InstanceRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
                                        : (option.state & QStyle::State_Active) ? QPalette::Active
                                                                                : QPalette::Inactive;
     painter->save();
-    painter->setFont(m_nameFont);
     painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-    painter->drawText(row.name, Qt::AlignLeft | Qt::AlignVCenter,
-                      QFontMetrics(m_nameFont).elidedText(index.data().toString(), Qt::ElideRight, row.name.width()));
-    painter->setFont(m_urlFont);
+    m_names.draw(painter, row.name, index.data().toString());
     painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::PlaceholderText));
-    painter->drawText(row.url, Qt::AlignLeft | Qt::AlignVCenter,
-                      QFontMetrics(m_urlFont).elidedText(index.data(InstanceListModel::LocalUrlRole).toString(),
-                                                         Qt::ElideRight, row.url.width()));
+    m_urls.draw(painter, row.url, index.data(InstanceListModel::LocalUrlRole).toString());
     if (changing) {
         painter->setFont(m_stateFont);
         painter->drawText(row.state, Qt::AlignRight | Qt::AlignVCenter, RunStateText::name(state));

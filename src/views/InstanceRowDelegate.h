@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ElidedTextCache.h"
+
 #include <QFont>
 #include <QPersistentModelIndex>
 #include <QPixmap>
@@ -65,6 +67,8 @@ private:
     QFont m_nameFont;
     QFont m_urlFont;
     QFont m_stateFont;
+    mutable ElidedTextCache m_names;
+    mutable ElidedTextCache m_urls;
     QSize m_buttonSize;
     QPersistentModelIndex m_liveButtonRow;
     QPersistentModelIndex m_pressedButtonRow;
