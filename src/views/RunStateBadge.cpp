@@ -5,7 +5,9 @@
 #include "Typography.h"
 
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QPainter>
+#include <QtMath>
 
 namespace {
 
@@ -40,9 +42,9 @@ QSize RunStateBadge::sizeHint() const
 {
     if (m_text.isEmpty())
         return QSize(0, 0);
-    const QFontMetrics metrics = fontMetrics();
-    return QSize(dotSize + dotSpacing + metrics.horizontalAdvance(m_text), std::max(dotSize, metrics.height()))
-        .grownBy(padding);
+    // As wide as a label of the text would be: its advance rounded up.
+    const int textWidth = qCeil(QFontMetricsF(font()).horizontalAdvance(m_text));
+    return QSize(dotSize + dotSpacing + textWidth, std::max(dotSize, fontMetrics().height())).grownBy(padding);
 }
 
 QSize RunStateBadge::minimumSizeHint() const
