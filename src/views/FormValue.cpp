@@ -23,17 +23,22 @@ void FormValue::setValue(const QString &text)
     if (text == m_label->text())
         return;
     m_label->setText(text);
+    measureText();
+}
+
+void FormValue::measureText()
+{
+    // Glyphs may reach past their advance.
+    const int overhang = std::max(0, -fontMetrics().minRightBearing());
+    m_textWidth = qCeil(QFontMetricsF(font()).horizontalAdvance(m_label->text())) + overhang;
     fitLabel();
 }
 
 void FormValue::fitLabel()
 {
     // The label spans its text, not the row: a new value repaints where the old and the new text
-    // lie, and not the whole width of the form behind them. Glyphs may reach past their advance.
-    const QFontMetricsF metrics(font());
-    const int overhang = std::max(0, -fontMetrics().minRightBearing());
-    const int textWidth = qCeil(metrics.horizontalAdvance(m_label->text())) + overhang;
-    m_label->setGeometry(0, 0, std::min(textWidth, width()), height());
+    // lie, and not the whole width of the form behind them.
+    m_label->setGeometry(0, 0, std::min(m_textWidth, width()), height());
 }
 
 QString FormValue::text() const
@@ -62,6 +67,13 @@ bool FormValue::event(QEvent *event)
     else
         QToolTip::hideText();
     return true;
+}
+
+void FormValue::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        measureText();
 }
 
 void FormValue::resizeEvent(QResizeEvent *event)

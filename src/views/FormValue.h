@@ -29,10 +29,13 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void measureText();
     void fitLabel();
 
     SelectableLabel *m_label;
+    int m_textWidth = 0;
 };

@@ -103,9 +103,9 @@ void InstanceRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
                                                                                : QPalette::Inactive;
     painter->save();
     painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-    m_names.draw(painter, row.name, index.data().toString());
+    m_names.drawElided(painter, row.name, index.data().toString());
     painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::PlaceholderText));
-    m_urls.draw(painter, row.url, index.data(InstanceListModel::LocalUrlRole).toString());
+    m_urls.drawElided(painter, row.url, index.data(InstanceListModel::LocalUrlRole).toString());
     if (changing) {
         painter->setFont(m_stateFont);
         painter->drawText(row.state, Qt::AlignRight | Qt::AlignVCenter, RunStateText::name(state));

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ElidedTextCache.h"
+#include "TextLineCache.h"
 
 #include <QFont>
 #include <QPersistentModelIndex>
@@ -67,8 +67,8 @@ private:
     QFont m_nameFont;
     QFont m_urlFont;
     QFont m_stateFont;
-    mutable ElidedTextCache m_names;
-    mutable ElidedTextCache m_urls;
+    mutable TextLineCache m_names;
+    mutable TextLineCache m_urls;
     QSize m_buttonSize;
     QPersistentModelIndex m_liveButtonRow;
     QPersistentModelIndex m_pressedButtonRow;

@@ -16,11 +16,11 @@
 LogEntryDelegate::LogEntryDelegate(QObject *parent)
     : QStyledItemDelegate(parent)
     , m_font(Typography::monospacedCaption())
+    , m_lines(m_font)
 {
     const QFontMetricsF metrics(m_font);
     m_characterWidth = std::max<qreal>(1, metrics.horizontalAdvance(u'M'));
     m_lineHeight = std::max<qreal>(1, metrics.lineSpacing());
-    m_ascent = metrics.ascent();
 }
 
 void LogEntryDelegate::setSearch(const LogSearch *search)
@@ -119,7 +119,7 @@ void LogEntryDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
                          QPointF(textRect.left(), top));
                     painter->setPen(pen);
                 }
-                painter->drawText(QPointF(textRect.left(), top + m_ascent), rows.at(row));
+                m_lines.draw(painter, QPointF(textRect.left(), top), rows.at(row));
             }
             top += m_lineHeight;
         }

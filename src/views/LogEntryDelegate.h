@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "TextLineCache.h"
+
 #include <QFont>
 #include <QHash>
 #include <QPointer>
@@ -58,9 +60,9 @@ private:
     void forgetDroppedEntries(const QAbstractItemModel *model) const;
 
     QFont m_font;
+    mutable TextLineCache m_lines;
     qreal m_characterWidth;
     qreal m_lineHeight;
-    qreal m_ascent;
     struct Counted
     {
         QString text;
