@@ -50,6 +50,8 @@ private slots:
             QTest::addRow("%s, reorder", start) << loaded << 3;
             QTest::addRow("%s, same id, new record", start) << loaded << 4;
             QTest::addRow("%s, add", start) << loaded << 5;
+            QTest::addRow("%s, new token", start) << loaded << 6;
+            QTest::addRow("%s, new date", start) << loaded << 7;
         }
     }
     void reuse_followsEveryChange()
@@ -84,6 +86,12 @@ private slots:
         case 5:
             instances.insert(1, HalvexInstance::create(QStringLiteral("new"), QStringLiteral("n"), 9001));
             instances.append(HalvexInstance::create(QStringLiteral("last"), QStringLiteral("l"), 9002));
+            break;
+        case 6:
+            instances[2].authToken = QStringLiteral("u");
+            break;
+        case 7:
+            instances[2].updatedAt += 1;
             break;
         }
         QCOMPARE(encoder.encode(instances), fresh(instances));
