@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QHelpEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QRegularExpression>
@@ -158,18 +159,22 @@ private slots:
 
     // The name, the address and the values of the detail pane become selectable under the
     // pointer: drawn as before, markup shown as written, a selection outlasting the pointer; a
-    // value never widens the form, and one cut off shows in full as its tooltip.
+    // value never widens the form, is drawn whole unless its row is too short, and one cut off
+    // shows in full as its tooltip.
     void labels_drawTheSameSelectableOrNot_data()
     {
         QTest::addColumn<bool>("value");
         QTest::addColumn<QString>("text");
-        QTest::newRow("name with markup") << false << QStringLiteral("<b>orders</b>");
-        QTest::newRow("long path") << true << QStringLiteral("/srv/data/").repeated(20);
+        QTest::addColumn<bool>("cutOff");
+        QTest::newRow("name with markup") << false << QStringLiteral("<b>orders</b>") << false;
+        QTest::newRow("short value") << true << QStringLiteral("orders") << false;
+        QTest::newRow("long path") << true << QStringLiteral("/srv/data/").repeated(20) << true;
     }
     void labels_drawTheSameSelectableOrNot()
     {
         QFETCH(bool, value);
         QFETCH(QString, text);
+        QFETCH(bool, cutOff);
         auto window = ViewTesting::shown<QWidget>(QSize(300, 100));
         QVERIFY(window);
         auto *formValue = value ? new FormValue(QStringLiteral("Data Directory"), window.get()) : nullptr;
@@ -181,6 +186,13 @@ private slots:
         // Away from the corner where the pointer of the offscreen platform rests.
         shown->setGeometry(0, 50, value ? 300 : label->sizeHint().width(), label->sizeHint().height());
         shown->show();
+        if (value) {
+            // Drawn as a plain label of the row's size draws it: whole, or cut off at the edge.
+            QLabel reference(text, window.get());
+            reference.setTextFormat(Qt::PlainText);
+            reference.setGeometry(0, 0, shown->width(), shown->height());
+            QCOMPARE(shown->grab().toImage(), reference.grab().toImage());
+        }
         const QImage plain = label->grab().toImage();
         QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), label->mapToGlobal(QPointF(5, 5)));
         QApplication::sendEvent(label, &enter);
@@ -191,7 +203,7 @@ private slots:
         QCOMPARE(label->selectedText(), text);
         QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), label->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(label, &help);
-        QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), value ? text : QString());
+        QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), cutOff ? text : QString());
         QToolTip::hideText();
     }
 };
