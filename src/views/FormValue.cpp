@@ -61,8 +61,8 @@ bool FormValue::event(QEvent *event)
 {
     if (event->type() != QEvent::ToolTip)
         return QWidget::event(event);
-    // Only a value that is cut off needs its tooltip.
-    if (fontMetrics().horizontalAdvance(text()) > width())
+    // Only a value that is cut off needs its tooltip: one whose text is wider than the row.
+    if (m_textWidth > width())
         QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text(), this);
     else
         QToolTip::hideText();
