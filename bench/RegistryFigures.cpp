@@ -16,7 +16,8 @@ double milliseconds(const QElapsedTimer &timer)
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 
-// The wall time of one edit of a record, which writes the registry.
+// The wall time of one edit of a record until the registry file holds it: the file is written on
+// a thread of its own, and the figure waits for that write.
 double timedEdit(InstanceManager &manager, qsizetype row, const QString &token)
 {
     HalvexInstance record = manager.instances().at(row);
@@ -24,6 +25,7 @@ double timedEdit(InstanceManager &manager, qsizetype row, const QString &token)
     QElapsedTimer timer;
     timer.start();
     manager.updateInstance(record);
+    manager.waitForSave();
     return milliseconds(timer);
 }
 

@@ -33,6 +33,7 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
     : QObject(parent)
     , m_settings(settings)
     , m_registry(std::make_unique<StateFile>(registryFile))
+    , m_registryWriter(m_registry.get())
     , m_hostNames(hostNames)
     , m_directories(settings)
     , m_autostart(QFileInfo(registryFile).absolutePath() + QStringLiteral("/autostart.json"))
@@ -42,6 +43,10 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
     , m_startQueue(new StartQueue(this, this))
 {
     m_registry->removeStaleTemporaries();
+    connect(&m_registryWriter, &StateFileWriter::written, this, [this](const QString &error) {
+        if (std::exchange(m_saveFailure, error) != error && !error.isEmpty())
+            emit saveFailed(error);
+    });
     // While the window comes up, and whenever the executable changes, so that the first launch's
     // check does not stall the GUI.
     ExecutableProbe::prepare(settings->binaryPath().toLocalFile());
@@ -92,6 +97,8 @@ std::optional<HalvexInstance> InstanceManager::instanceNamed(const QString &name
 
 void InstanceManager::loadInstances()
 {
+    // The file is read and marked here, not while the writer's thread has it.
+    waitForSave();
     const auto bytes = m_registry->read();
     if (!bytes)
         return;
@@ -140,16 +147,14 @@ void InstanceManager::loadInstances()
     emit instancesReset();
 }
 
-bool InstanceManager::saveInstances()
+void InstanceManager::saveInstances()
 {
-    QString error;
-    if (m_registry->write(m_encoder.encode(m_instances), &error)) {
-        m_saveFailure.clear();
-        return true;
-    }
-    if (std::exchange(m_saveFailure, error) != error)
-        emit saveFailed(error);
-    return false;
+    m_registryWriter.write(m_encoder.encode(m_instances));
+}
+
+void InstanceManager::waitForSave()
+{
+    m_registryWriter.flush();
 }
 
 QList<QUuid> InstanceManager::appendRecords(const QList<HalvexInstance> &records)

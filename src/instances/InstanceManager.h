@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/HalvexInstance.h"
+#include "core/StateFileWriter.h"
 #include "instances/AutostartStore.h"
 #include "instances/DataDirectories.h"
 #include "instances/InstanceLogs.h"
@@ -24,11 +25,10 @@ class LocalHostNames;
 class ServerOutput;
 class ServerSupervisor;
 class StartQueue;
-class StateFile;
 
 // The registry of instances and everything done to them: the list and its file, the logs, the
 // data directories, and (through its collaborators) launching, stopping and host names.
-// Everything runs on the GUI thread.
+// Everything runs on the GUI thread but the registry file's writes.
 class InstanceManager : public QObject
 {
     Q_OBJECT
@@ -75,9 +75,11 @@ public:
     // Removes the record, its log, its start-at-launch mark and, only if the application created
     // it, its data directory.
     void deleteInstance(const HalvexInstance &instance);
-    // Returns whether the file was written; a failure is announced by saveFailed, once until a
-    // save succeeds again.
-    bool saveInstances();
+    // Writes the registry file in the background; a failure is announced by saveFailed, once until
+    // a save succeeds again.
+    void saveInstances();
+    // Blocks until the registry file holds the last save, and its outcome has been announced.
+    void waitForSave();
     void loadInstances();
 
     void addLog(const QUuid &id, const QString &message);
@@ -174,6 +176,7 @@ private:
 
     AppSettings *m_settings;
     std::unique_ptr<StateFile> m_registry;
+    StateFileWriter m_registryWriter;
     RegistryEncoder m_encoder;
     QString m_saveFailure; // of the last save, when it failed
     LocalHostNames *m_hostNames;

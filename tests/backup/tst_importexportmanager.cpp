@@ -92,11 +92,11 @@ private:
     {
         TestHome home;
         home.add("kept", 7000);
-        const QByteArray registryBefore = readFile(home.m_paths.registryFile());
+        const QByteArray registryBefore = home.registry();
         QCOMPARE(importFrom(home, write(file)), ImportResult(false, 0, 0));
         QVERIFY2(home.importExport->lastError().startsWith("Import failed: " + message),
                  qPrintable(home.importExport->lastError()));
-        QCOMPARE(readFile(home.m_paths.registryFile()), registryBefore);
+        QCOMPARE(home.registry(), registryBefore);
         QCOMPARE(home.settings->dataStorageLocation(), QUrl::fromLocalFile(home.storage()));
         QCOMPARE(home.settings->timezone(), AppSettings::defaultTimezone());
         QVERIFY(!QFile::exists(home.settings->settingsFilePath()));
@@ -187,12 +187,14 @@ private slots:
         QStringList zoneAtAddition;
         connect(home.instances.get(), &InstanceManager::instancesAdded, this,
                 [&] { zoneAtAddition.append(home.settings->timezone()); });
+        home.instances->waitForSave();
         FileWrites writes(home.m_paths.registryFile());
         const double before = ReferenceDate::now();
         const QByteArray file = with(with(configuration(incoming), "version", "0.1"), "isRunning", true);
         QCOMPARE(importFrom(home, write(file)), ImportResult(true, 3, 0));
         QCOMPARE(home.importExport->lastError(), QString());
         QCOMPARE(zoneAtAddition, QStringList{"UTC"});
+        home.instances->waitForSave();
         QCOMPARE(writes.count(), 1);
         QCOMPARE(names(home), QStringList{"kept:7000"} + incoming);
         for (const HalvexInstance &imported : home.instances->instances().mid(1)) {

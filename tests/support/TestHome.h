@@ -35,6 +35,12 @@ public:
     // Holds "127.0.0.1 localhost" at first; with HostNames::InTestFile the manager edits it.
     QString hostsFile() const { return path(QStringLiteral("hosts")); }
     QByteArray hosts() const { return TestSupport::readFile(hostsFile()); }
+    // The registry file once it holds the last save.
+    QByteArray registry() const
+    {
+        instances->waitForSave();
+        return TestSupport::readFile(m_paths.registryFile());
+    }
 
     // The application dies: its objects go, its servers stay.
     void killApplication();

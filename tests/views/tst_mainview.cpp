@@ -337,6 +337,7 @@ private slots:
         QVERIFY(QDir().mkpath(m_fixture->m_paths.registryFile())); // directories in the way
         QVERIFY(QDir().mkpath(m_fixture->m_paths.settingsFile()));
         m_fixture->add(QStringLiteral("orders"));
+        m_fixture->instances->waitForSave();
         m_fixture->settings->save();
         const QStringList alerts = ViewTesting::alerts(m_fixture->prompter);
         QCOMPARE(alerts.size(), 2);
