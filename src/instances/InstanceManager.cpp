@@ -13,6 +13,7 @@
 #include "platform/PortProbe.h"
 #include "platform/Quarantine.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -47,6 +48,10 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
         if (std::exchange(m_saveFailure, error) != error && !error.isEmpty())
             emit saveFailed(error);
     });
+    // The application ends without destroying the manager: the last change must reach the disk
+    // before the process goes.
+    if (QCoreApplication::instance())
+        connect(qApp, &QCoreApplication::aboutToQuit, this, &InstanceManager::waitForSave);
     // While the window comes up, and whenever the executable changes, so that the first launch's
     // check does not stall the GUI.
     ExecutableProbe::prepare(settings->binaryPath().toLocalFile());
