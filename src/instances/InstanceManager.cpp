@@ -60,10 +60,15 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
     m_directoryTimer.setSingleShot(true);
     m_directoryTimer.setInterval(0);
     connect(&m_directoryTimer, &QTimer::timeout, this, &InstanceManager::createPendingDirectories);
-    connect(m_output, &ServerOutput::entries, this, [this](const QUuid &id, const QStringList &entries) {
-        for (const QString &entry : entries)
-            addLog(id, entry);
-    });
+    connect(
+        m_output, &ServerOutput::entries, this, [this](const QUuid &id, const QStringList &entries, qsizetype skipped) {
+            // Said where it happened: a log that runs on past a gap would look whole.
+            if (skipped > 0)
+                addLog(id, QStringLiteral("⚠️ %1 entries of the server's output were skipped to keep up with it")
+                               .arg(skipped));
+            for (const QString &entry : entries)
+                addLog(id, entry);
+        });
     loadInstances();
     adoptSurvivingServers();
 }

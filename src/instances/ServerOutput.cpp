@@ -33,7 +33,7 @@ void ServerOutput::finish(const QUuid &id)
     QMetaObject::invokeMethod(m_reader, [reader = m_reader, id] { reader->finish(id); });
 }
 
-void ServerOutput::deposit(const QUuid &id, QStringList entries)
+void ServerOutput::deposit(const QUuid &id, QStringList entries, qsizetype skipped)
 {
     QMutexLocker lock(&m_mutex);
     auto waiting = m_waiting.find(id);
@@ -41,13 +41,21 @@ void ServerOutput::deposit(const QUuid &id, QStringList entries)
         waiting = m_waiting.insert(id, {});
         m_waitingOrder.append(id);
     }
+    // The entries skipped lie before these, so those still waiting from before the gap go too:
+    // what waits is always one stretch of output, with the gap before it.
+    if (skipped > 0) {
+        skipped += waiting->size();
+        waiting->clear();
+    }
     *waiting += std::move(entries);
-    keepNewest(*waiting);
+    skipped += keepNewest(*waiting);
+    if (skipped > 0)
+        m_skipped[id] += skipped;
     if (!std::exchange(m_deliveryAsked, true))
         QMetaObject::invokeMethod(this, &ServerOutput::deliver, Qt::QueuedConnection);
 }
 
-void ServerOutput::keepNewest(QStringList &entries)
+qsizetype ServerOutput::keepNewest(QStringList &entries)
 {
     qsizetype kept = 0;
     qsizetype characters = 0;
@@ -57,7 +65,9 @@ void ServerOutput::keepNewest(QStringList &entries)
             break;
         ++kept;
     }
-    entries.remove(0, entries.size() - kept);
+    const qsizetype dropped = entries.size() - kept;
+    entries.remove(0, dropped);
+    return dropped;
 }
 
 void ServerOutput::announceFinished(const QUuid &id)
@@ -75,13 +85,15 @@ void ServerOutput::announceFinished(const QUuid &id)
 void ServerOutput::deliver()
 {
     QHash<QUuid, QStringList> waiting;
+    QHash<QUuid, qsizetype> skipped;
     QList<QUuid> order;
     {
         QMutexLocker lock(&m_mutex);
         waiting.swap(m_waiting);
+        skipped.swap(m_skipped);
         order.swap(m_waitingOrder);
         m_deliveryAsked = false;
     }
     for (const QUuid &id : std::as_const(order))
-        emit entries(id, waiting.value(id));
+        emit entries(id, waiting.value(id), skipped.value(id));
 }

@@ -38,22 +38,25 @@ public:
     // Starts following the file; with fromEnd, what it holds already is skipped (the output of a
     // server found running from an earlier session, which this run never saw).
     void follow(const QUuid &id, const QString &path, bool fromEnd);
-    // Drops the oldest entries beyond either bound; the newest one is always kept.
-    static void keepNewest(QStringList &entries);
+    // Drops the oldest entries beyond either bound, and returns how many; the newest one is always
+    // kept.
+    static qsizetype keepNewest(QStringList &entries);
 
     // Reads what is left of the file, hands it over, then reports finished(id) and lets go of it.
     void finish(const QUuid &id);
 
 signals:
-    // New entries of one server, oldest first.
-    void entries(const QUuid &id, const QStringList &entries);
+    // New entries of one server, oldest first. Skipped entries came between those handed over
+    // before and these: a server that writes faster than the log takes its entries loses the
+    // oldest of those still waiting.
+    void entries(const QUuid &id, const QStringList &entries, qsizetype skipped);
     // Every entry of the server has been handed over.
     void finished(const QUuid &id);
 
 private:
     friend class ServerOutputReader;
     // Called on the reader's thread.
-    void deposit(const QUuid &id, QStringList entries);
+    void deposit(const QUuid &id, QStringList entries, qsizetype skipped);
     void announceFinished(const QUuid &id);
     // On the GUI thread.
     void deliver();
@@ -62,6 +65,7 @@ private:
     ServerOutputReader *m_reader;
     QMutex m_mutex;
     QHash<QUuid, QStringList> m_waiting;
+    QHash<QUuid, qsizetype> m_skipped; // before the entries waiting
     QList<QUuid> m_waitingOrder;
     bool m_deliveryAsked = false;
 };

@@ -72,7 +72,7 @@ void ServerOutputReader::finish(const QUuid &id)
         readAvailable(id, *found);
         // The server has ended: the start of a line will get no end any more.
         if (const auto entry = found->splitter.flush())
-            m_output->deposit(id, {*entry});
+            m_output->deposit(id, {*entry}, 0);
         close(*found);
         m_files.erase(found);
     }
@@ -102,6 +102,7 @@ void ServerOutputReader::readEvents()
 void ServerOutputReader::readAvailable(const QUuid &id, File &file)
 {
     QStringList entries;
+    qsizetype skipped = 0;
     QByteArray chunk(ServerOutput::maximumChunk, Qt::Uninitialized);
     for (;;) {
         const ssize_t length = ::pread(file.descriptor, chunk.data(), ServerOutput::maximumChunk, file.offset);
@@ -110,7 +111,7 @@ void ServerOutputReader::readAvailable(const QUuid &id, File &file)
         file.offset += length;
         entries += file.splitter.feed(QByteArray(chunk.constData(), length));
         // A server faster than the log can show: only the newest entries are kept.
-        ServerOutput::keepNewest(entries);
+        skipped += ServerOutput::keepNewest(entries);
     }
     // The wait is for one line: text that only makes the waiting line longer does not extend it.
     if (!file.splitter.holdsText())
@@ -127,25 +128,28 @@ void ServerOutputReader::readAvailable(const QUuid &id, File &file)
         file.released = upTo;
     }
     if (!entries.isEmpty())
-        m_output->deposit(id, std::move(entries));
+        m_output->deposit(id, std::move(entries), skipped);
 }
 
 void ServerOutputReader::flushWaitingLines()
 {
     using namespace std::chrono;
-    const auto now = steady_clock::now();
     milliseconds nextWait = milliseconds::max();
     for (auto file = m_files.begin(); file != m_files.end(); ++file) {
+        // The end of the line may be in the file already, written while this thread had no turn
+        // (a busy machine): it is looked for before the start is logged on its own.
+        if (file->heldSince && steady_clock::now() - *file->heldSince >= ServerOutput::partialLineWait)
+            readAvailable(file.key(), *file);
         if (!file->heldSince)
             continue;
-        const auto waited = duration_cast<milliseconds>(now - *file->heldSince);
+        const auto waited = duration_cast<milliseconds>(steady_clock::now() - *file->heldSince);
         if (waited < ServerOutput::partialLineWait) {
             nextWait = std::min(nextWait, ServerOutput::partialLineWait - waited);
             continue;
         }
         file->heldSince.reset();
         if (const auto entry = file->splitter.flush())
-            m_output->deposit(file.key(), {*entry});
+            m_output->deposit(file.key(), {*entry}, 0);
     }
     if (nextWait != milliseconds::max())
         m_partialLines.start(nextWait);
