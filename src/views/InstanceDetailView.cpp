@@ -6,14 +6,12 @@
 #include "HeaderBar.h"
 #include "InstanceActions.h"
 #include "InstanceHealthView.h"
+#include "InstanceTitle.h"
 #include "LogsView.h"
 #include "Metrics.h"
 #include "ProminentButton.h"
 #include "Prompter.h"
-#include "RunStateBadge.h"
 #include "RunStateText.h"
-#include "SelectableLabel.h"
-#include "Symbols.h"
 #include "SystemColors.h"
 #include "Typography.h"
 #include "core/ReferenceDate.h"
@@ -116,7 +114,7 @@ bool InstanceDetailView::isRowShown(const QString &label) const
 
 QString InstanceDetailView::badgeText() const
 {
-    return m_badge->text();
+    return m_title->stateText();
 }
 
 QWidget *InstanceDetailView::buildContent()
@@ -143,35 +141,8 @@ QWidget *InstanceDetailView::buildHeader()
 {
     auto *header = new HeaderBar(this);
 
-    auto *titleColumn = new QVBoxLayout;
-    titleColumn->setSpacing(8);
-
-    auto *titleRow = new QHBoxLayout;
-    m_name = new SelectableLabel(header);
-    m_name->setFont(Typography::withWeight(Typography::title(), QFont::Bold));
-    titleRow->addWidget(m_name);
-
-    m_badge = new RunStateBadge(header);
-    titleRow->addWidget(m_badge);
-    titleRow->addStretch();
-    titleColumn->addLayout(titleRow);
-
-    auto *linkRow = new QHBoxLayout;
-    linkRow->setSpacing(4);
-    auto *linkSymbol = new QLabel(header);
-    const int symbolSize = QFontMetrics(Typography::subheadline()).height();
-    linkSymbol->setPixmap(Symbols::tinted(QStringLiteral("link"), palette().color(QPalette::PlaceholderText))
-                              .pixmap(QSize(symbolSize, symbolSize), devicePixelRatioF()));
-    linkRow->addWidget(linkSymbol);
-    m_url = new SelectableLabel(header);
-    m_url->setFont(Typography::subheadline());
-    SystemColors::makeSecondary(m_url);
-    linkRow->addWidget(m_url);
-    linkRow->addStretch();
-    titleColumn->addLayout(linkRow);
-
-    header->row()->addLayout(titleColumn);
-    header->row()->addStretch();
+    m_title = new InstanceTitle(header);
+    header->row()->addWidget(m_title, 1);
 
     auto *actions = new QHBoxLayout;
     actions->setSpacing(12);
@@ -289,10 +260,10 @@ void InstanceDetailView::refresh()
     const HalvexInstance &record = *m_record;
     const InstanceManager *manager = m_context.instances;
     const RunState state = RunStateText::shownState(*manager, record);
-    m_name->setText(record.name);
-    m_url->setText(record.localURL());
+    m_title->setName(record.name);
+    m_title->setAddress(record.localURL());
 
-    m_badge->setState(state == RunState::Stopped ? QString() : RunStateText::name(state), RunStateText::color(state));
+    m_title->setState(state == RunState::Stopped ? QString() : RunStateText::name(state), RunStateText::color(state));
 
     const QString action = !record.isRunning                      ? QStringLiteral("Start")
                            : manager->isStopOverdue(m_instanceID) ? QStringLiteral("Force Stop")

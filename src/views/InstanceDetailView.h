@@ -13,6 +13,7 @@
 class FormValue;
 class InstanceActions;
 class InstanceHealthView;
+class InstanceTitle;
 class LogsView;
 class ProminentButton;
 class QFormLayout;
@@ -21,7 +22,6 @@ class QPushButton;
 class QSplitter;
 class QStackedLayout;
 class QToolButton;
-class RunStateBadge;
 
 // The selected instance: its name, run state and address with Start, Stop or Force Stop and its
 // quick actions, its configuration, time stamps, how its last server ended and, while it runs, its
@@ -74,9 +74,7 @@ private:
     std::optional<HalvexInstance> m_record;
     InstanceActions *m_actions;
     QStackedLayout *m_stack = nullptr;
-    QLabel *m_name = nullptr;
-    RunStateBadge *m_badge = nullptr;
-    QLabel *m_url = nullptr;
+    InstanceTitle *m_title = nullptr;
     QToolButton *m_actionsButton = nullptr;
     ProminentButton *m_startStop = nullptr;
     QFormLayout *m_statusRows = nullptr;

@@ -12,8 +12,10 @@
 #include "views/LogsView.h"
 #include "views/MainView.h"
 #include "views/ProminentButton.h"
+#include "views/RunStateBadge.h"
 #include "views/SelectableLabel.h"
 #include "views/SystemColors.h"
+#include "views/Typography.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -205,6 +207,51 @@ private slots:
         QApplication::sendEvent(label, &help);
         QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), cutOff ? text : QString());
         QToolTip::hideText();
+    }
+
+    // The title is laid out as labels in a row would be: the name as wide as its text, the badge 8
+    // px after it, the address after the link symbol. In too narrow a pane the name is cut short of
+    // the badge, which stays whole, and shows in full as its tooltip.
+    void title_namesTheBadgeAndAddressInPlace_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("paneWidth");
+        QTest::addColumn<bool>("cutOff");
+        QTest::newRow("short name") << QStringLiteral("orders") << 700 << false;
+        QTest::newRow("long name") << QStringLiteral("a-much-longer-instance-name-here") << 700 << false;
+        QTest::newRow("long name, narrowest pane")
+            << QStringLiteral("a-much-longer-instance-name-here-and-still-more") << 360 << true;
+    }
+    void title_namesTheBadgeAndAddressInPlace()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, paneWidth);
+        QFETCH(bool, cutOff);
+        const HalvexInstance record = m_fixture->add(name);
+        m_fixture->instances->markInstanceRunning(record.id);
+        auto view = ViewTesting::shown<InstanceDetailView>(QSize(paneWidth, 700), record.id, m_fixture->context());
+        QVERIFY(view);
+        const auto labelOf = [&view](const QString &text) {
+            const auto labels = view->findChildren<SelectableLabel *>();
+            return *std::find_if(labels.cbegin(), labels.cend(),
+                                 [&text](auto *label) { return label->text() == text; });
+        };
+        const SelectableLabel *nameLabel = labelOf(name);
+        const SelectableLabel *address = labelOf(record.localURL());
+        const auto *badge = view->findChild<RunStateBadge *>();
+        const QWidget *title = badge->parentWidget();
+        const auto widthOf = [](const QString &text, const QFont &font) {
+            QLabel reference(text);
+            reference.setFont(font);
+            return reference.sizeHint().width();
+        };
+        const int nameWidth = widthOf(name, nameLabel->font());
+        QCOMPARE(nameLabel->width(), cutOff ? title->width() - 8 - badge->width() : nameWidth);
+        QCOMPARE(nameLabel->toolTip(), cutOff ? name : QString());
+        QCOMPARE(badge->geometry(), QRect(nameLabel->width() + 8, 0, badge->sizeHint().width(), nameLabel->height()));
+        QCOMPARE(address->x(), QFontMetrics(Typography::subheadline()).height() + 4);
+        QCOMPARE(address->width(),
+                 std::min(widthOf(record.localURL(), address->font()), title->width() - address->x()));
     }
 };
 
