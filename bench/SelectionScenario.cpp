@@ -17,11 +17,13 @@
 namespace {
 
 // The baseline of a selection change: a plain list of the names beside a form of labels that
-// shows the selected record's fields.
+// shows the selected record's fields. Its rows are as tall as the sidebar's and it is as tall as
+// the sidebar, so that a Down scrolls both lists or neither: otherwise the figure would count how
+// often the sidebar's taller rows scroll rather than what the application adds.
 class PlainSelection final : public QWidget
 {
 public:
-    explicit PlainSelection(InstanceManager *manager)
+    PlainSelection(InstanceManager *manager, const QSize &listSize, int rowHeight)
         : m_manager(manager)
     {
         QStringList names;
@@ -32,7 +34,9 @@ public:
         m_model.setStringList(names);
         m_list.setModel(&m_model);
         m_list.setUniformItemSizes(true);
-        m_list.setFixedWidth(260);
+        m_list.setFrameShape(QFrame::NoFrame);
+        m_list.setGridSize(QSize(listSize.width(), rowHeight));
+        m_list.setFixedSize(listSize);
         auto *row = new QHBoxLayout(this);
         row->addWidget(&m_list);
         auto *form = new QFormLayout;
@@ -98,7 +102,7 @@ int selection(ApplicationShell &shell, int row, int changes)
     openWindow(shell);
     InstanceListView *list = sidebar(shell);
     select(list, row);
-    PlainSelection plain(shell.instances());
+    PlainSelection plain(shell.instances(), list->size(), list->sizeHintForRow(0));
     plain.resize(1000, 680);
     plain.show();
     select(plain.list(), row);
