@@ -406,7 +406,6 @@ ServerSupervisor *InstanceManager::supervise(const HalvexInstance &instance, Ser
     auto *supervisor =
         new ServerSupervisor(id, static_cast<quint16>(instance.port), process, m_output, m_stopDeadline, this);
     m_servers.insert(id, supervisor);
-    m_lastRuns.remove(id);
     connect(supervisor, &ServerSupervisor::ready, this, [this, id, supervisor] {
         const auto current = this->instance(id);
         addLog(id, QStringLiteral("✅ Instance '%1' is accepting connections on port %2")

@@ -129,7 +129,7 @@ public:
     std::optional<QDateTime> runningSince(const QUuid &id) const;
     // A stop was asked longer than the stop deadline ago and the server is still there.
     bool isStopOverdue(const QUuid &id) const;
-    // How the instance's last server of this session ended.
+    // How the instance's last server of this session ended, also while a newer one runs.
     std::optional<LastRun> lastRun(const QUuid &id) const;
 
 signals:

@@ -279,7 +279,9 @@ void InstanceDetailView::refresh()
     m_values.value(QStringLiteral("State"))->setValue(RunStateText::name(state));
     m_values.value(QStringLiteral("Created"))->setValue(shortDateTime(record.createdAt));
     m_values.value(QStringLiteral("Updated"))->setValue(shortDateTime(record.updatedAt));
-    const auto lastRun = state == RunState::Stopped ? manager->lastRun(m_instanceID) : std::nullopt;
+    // Also while the next server runs: how the last one ended is still worth knowing, and the form
+    // keeps its shape as servers start.
+    const auto lastRun = manager->lastRun(m_instanceID);
     FormValue *lastRunValue = m_values.value(QStringLiteral("Last Run"));
     lastRunValue->setValue(lastRun ? RunStateText::lastRun(*lastRun) : QString());
     // Showing or hiding a row lays the form out again: only when it changes.

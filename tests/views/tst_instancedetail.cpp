@@ -119,7 +119,13 @@ private slots:
         menuAction(*menu, QStringLiteral("Force Stop…"))->trigger();
         menu.reset();
         QTRY_COMPARE(view->value(QStringLiteral("State")), QStringLiteral("Stopped"));
-        QVERIFY(view->value(QStringLiteral("Last Run")).startsWith(QStringLiteral("ended by signal 9 (SIGKILL) at ")));
+        const QString lastRun = view->value(QStringLiteral("Last Run"));
+        QVERIFY(lastRun.startsWith(QStringLiteral("ended by signal 9 (SIGKILL) at ")));
+        // The next server does not hide how the last one ended.
+        QTest::mouseClick(view->startStopButton(), Qt::LeftButton);
+        QCOMPARE(m_fixture->instances->runState(record.id), State::Starting);
+        QVERIFY(view->isRowShown(QStringLiteral("Last Run")));
+        QCOMPARE(view->value(QStringLiteral("Last Run")), lastRun);
     }
 
     // Ctrl+F from anywhere in the pane finds in the log; "Save Log…" writes the entries as shown;
