@@ -9,7 +9,7 @@
 
 namespace {
 
-// The first look at the port comes at once; later ones back off up to this interval.
+// Looks at the port back off from the first interval up to the longest.
 constexpr int longestProbeDelayMs = 1000;
 constexpr int firstProbeDelayMs = 20;
 
@@ -51,7 +51,9 @@ ServerSupervisor::ServerSupervisor(const QUuid &id, quint16 port, ServerProcess 
     });
 
     m_probingSinceMs = QDeadlineTimer::current().deadline();
-    QTimer::singleShot(0, this, &ServerSupervisor::probe);
+    // A server found running is looked at at once. One spawned a moment ago cannot have opened its
+    // port yet: a look now would only be refused, on the GUI thread, while the start is shown.
+    QTimer::singleShot(isAdopted() ? 0 : firstProbeDelayMs, this, &ServerSupervisor::probe);
 }
 
 void ServerSupervisor::probe()
