@@ -3,6 +3,7 @@
 
 #include "Divider.h"
 #include "FormValue.h"
+#include "GutterScrollBar.h"
 #include "HeaderBar.h"
 #include "InstanceActions.h"
 #include "InstanceHealthView.h"
@@ -196,6 +197,15 @@ QWidget *InstanceDetailView::buildForm()
     column->addStretch();
 
     auto *scroll = new QScrollArea(this);
+    // The Health section comes and goes with the server: the page keeps its width, so the sections
+    // above it neither move nor are drawn again, and the page draws only what a resize uncovers.
+    auto *bar = new GutterScrollBar(Qt::Vertical, scroll);
+    scroll->setVerticalScrollBar(bar);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    page->setAttribute(Qt::WA_StaticContents);
+    // The bar's room is the page's right margin: the sections end where the header's buttons do.
+    column->setContentsMargins(Metrics::standardInset, Metrics::standardInset,
+                               std::max(0, Metrics::standardInset - bar->sizeHint().width()), Metrics::standardInset);
     scroll->setWidget(page);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);

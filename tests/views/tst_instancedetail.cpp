@@ -6,6 +6,7 @@
 #include "core/ReferenceDate.h"
 #include "platform/ProcessInfo.h"
 #include "views/FormValue.h"
+#include "views/GutterScrollBar.h"
 #include "views/InstanceDetailView.h"
 #include "views/LogFindBar.h"
 #include "views/LogListModel.h"
@@ -19,6 +20,7 @@
 
 #include <QApplication>
 #include <QEnterEvent>
+#include <QGroupBox>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -213,6 +215,26 @@ private slots:
         QApplication::sendEvent(label, &help);
         QCOMPARE(QToolTip::isVisible() ? QToolTip::text() : QString(), cutOff ? text : QString());
         QToolTip::hideText();
+    }
+
+    // The sections keep their width whether the form scrolls or not: a section that shows or hides
+    // with the server moves nothing sideways.
+    void form_keepsItsWidthWhetherItScrollsOrNot()
+    {
+        const HalvexInstance record = m_fixture->add(QStringLiteral("orders"));
+        auto view = shownDetail(record.id);
+        QVERIFY(view);
+        const auto boxes = view->findChildren<QGroupBox *>();
+        const QGroupBox *configuration = *std::find_if(boxes.cbegin(), boxes.cend(), [](const QGroupBox *box) {
+            return box->title() == QStringLiteral("Configuration");
+        });
+        const QScrollBar *bar = view->findChild<GutterScrollBar *>();
+        QCOMPARE(bar->maximum(), bar->minimum());
+        const int width = configuration->width();
+        view->resize(view->width(), 420);
+        QTRY_VERIFY(bar->maximum() > bar->minimum());
+        QCoreApplication::processEvents(); // the layouts asked for by the new size
+        QCOMPARE(configuration->width(), width);
     }
 
     // The title is laid out as labels in a row would be: the name as wide as its text, the badge 8
