@@ -160,6 +160,8 @@ QWidget *InstanceDetailView::buildHeader()
     m_startStop = new ProminentButton(QStringLiteral("Start"), header);
     m_startStop->setAutoDefault(false);
     connect(m_startStop, &QPushButton::clicked, this, &InstanceDetailView::startOrStop);
+    m_startStopRoom =
+        m_startStop->sizeHint(QStringLiteral("Start")).expandedTo(m_startStop->sizeHint(QStringLiteral("Stop")));
     actions->addWidget(m_startStop);
     header->row()->addLayout(actions);
     return header;
@@ -275,10 +277,14 @@ void InstanceDetailView::refresh()
 
     m_title->setState(state == RunState::Stopped ? QString() : RunStateText::name(state), RunStateText::color(state));
 
-    const QString action = !record.isRunning                      ? QStringLiteral("Start")
-                           : manager->isStopOverdue(m_instanceID) ? QStringLiteral("Force Stop")
-                                                                  : QStringLiteral("Stop");
+    const bool forceStop = record.isRunning && manager->isStopOverdue(m_instanceID);
+    const QString action = !record.isRunning ? QStringLiteral("Start")
+                           : forceStop       ? QStringLiteral("Force Stop")
+                                             : QStringLiteral("Stop");
     m_startStop->setText(action);
+    // Start and Stop take the same room, so that a start or a stop lays nothing out again: a button
+    // of a fixed size asks for no layout when its text changes. Force Stop takes more if it needs it.
+    m_startStop->setFixedSize(forceStop ? m_startStopRoom.expandedTo(m_startStop->sizeHint(action)) : m_startStopRoom);
     m_startStop->setAccessibleName(action);
     m_startStop->setTint(record.isRunning ? SystemColors::red() : SystemColors::green());
 

@@ -75,6 +75,7 @@ private:
     InstanceActions *m_actions;
     QStackedLayout *m_stack = nullptr;
     InstanceTitle *m_title = nullptr;
+    QSize m_startStopRoom; // as wide as Start and Stop
     QToolButton *m_actionsButton = nullptr;
     ProminentButton *m_startStop = nullptr;
     QFormLayout *m_statusRows = nullptr;

@@ -46,8 +46,13 @@ QColor ProminentButton::fill() const
 
 QSize ProminentButton::sizeHint() const
 {
+    return sizeHint(text());
+}
+
+QSize ProminentButton::sizeHint(const QString &text) const
+{
     ensurePolished();
-    const QString shown = text().isEmpty() ? QStringLiteral("XXXX") : text();
+    const QString shown = text.isEmpty() ? QStringLiteral("XXXX") : text;
     const QSize content = fontMetrics().size(Qt::TextShowMnemonic, shown);
     return content + 2 * QSize(horizontalPadding + border + ringSpace, verticalPadding + border + ringSpace);
 }

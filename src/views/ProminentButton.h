@@ -24,6 +24,8 @@ public:
     QColor fill() const;
 
     QSize sizeHint() const override;
+    // The size hint the button would have with this text.
+    QSize sizeHint(const QString &text) const;
     QSize minimumSizeHint() const override;
 
 protected:

@@ -96,8 +96,11 @@ private slots:
         auto view = shownDetail(record.id);
         QVERIFY(view);
         MainView main(m_fixture->context());
+        const QSize startSize = view->startStopButton()->size();
         QTest::mouseClick(view->startStopButton(), Qt::LeftButton);
         QTRY_VERIFY(m_fixture->logged(record.id, QStringLiteral("ignoring SIGTERM")));
+        // Start and Stop take the same room: the buttons beside them stay put.
+        QCOMPARE(view->startStopButton()->size(), startSize);
         const qint64 pid = *m_fixture->instances->processId(record.id);
         QTest::mouseClick(view->startStopButton(), Qt::LeftButton);
         QVERIFY(!menuAction(*std::unique_ptr<QMenu>(main.contextMenu(record.id)), QStringLiteral("Force Stop…")));
@@ -105,6 +108,7 @@ private slots:
         QVERIFY(m_fixture->prompter.questions().isEmpty());
 
         QTRY_COMPARE(view->startStopButton()->text(), QStringLiteral("Force Stop"));
+        QVERIFY(view->startStopButton()->width() >= view->startStopButton()->sizeHint().width());
         m_fixture->prompter.answer(false);
         QTest::mouseClick(view->startStopButton(), Qt::LeftButton);
         QCOMPARE(m_fixture->prompter.questions().size(), 1);
