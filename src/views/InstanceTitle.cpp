@@ -43,19 +43,20 @@ InstanceTitle::InstanceTitle(QWidget *parent)
 
 void InstanceTitle::setName(const QString &name)
 {
-    if (name == m_name->text())
-        return;
-    m_name->setText(name);
-    m_nameWidth = textWidth(m_name, name);
-    place();
+    setText(m_name, m_nameWidth, name);
 }
 
 void InstanceTitle::setAddress(const QString &address)
 {
-    if (address == m_address->text())
+    setText(m_address, m_addressWidth, address);
+}
+
+void InstanceTitle::setText(SelectableLabel *label, int &width, const QString &text)
+{
+    if (text == label->text())
         return;
-    m_address->setText(address);
-    m_addressWidth = textWidth(m_address, address);
+    label->setText(text);
+    width = textWidth(label, text);
     place();
 }
 

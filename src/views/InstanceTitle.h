@@ -41,6 +41,8 @@ private:
     // The heights of the rows, which depend on the fonts and not on the texts.
     int nameRowHeight() const;
     int addressRowHeight() const;
+    // Shows the text in the label and keeps its width.
+    void setText(SelectableLabel *label, int &width, const QString &text);
     void measure();
     void place();
 
