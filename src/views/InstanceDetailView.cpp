@@ -22,6 +22,7 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -160,8 +161,6 @@ QWidget *InstanceDetailView::buildHeader()
     m_startStop = new ProminentButton(QStringLiteral("Start"), header);
     m_startStop->setAutoDefault(false);
     connect(m_startStop, &QPushButton::clicked, this, &InstanceDetailView::startOrStop);
-    m_startStopRoom =
-        m_startStop->sizeHint(QStringLiteral("Start")).expandedTo(m_startStop->sizeHint(QStringLiteral("Stop")));
     actions->addWidget(m_startStop);
     header->row()->addLayout(actions);
     return header;
@@ -261,6 +260,14 @@ QWidget *InstanceDetailView::buildLogArea()
     return area;
 }
 
+void InstanceDetailView::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // The Start and Stop button's room is measured in its font.
+    if (event->type() == QEvent::FontChange)
+        refresh();
+}
+
 void InstanceDetailView::refresh()
 {
     m_record = m_context.instances->instance(m_instanceID);
@@ -282,6 +289,11 @@ void InstanceDetailView::refresh()
                            : forceStop       ? QStringLiteral("Force Stop")
                                              : QStringLiteral("Stop");
     m_startStop->setText(action);
+    if (!m_startStopRoom.isValid() || m_startStopFont != m_startStop->font()) {
+        m_startStopFont = m_startStop->font();
+        m_startStopRoom =
+            m_startStop->sizeHint(QStringLiteral("Start")).expandedTo(m_startStop->sizeHint(QStringLiteral("Stop")));
+    }
     // Start and Stop take the same room, so that a start or a stop lays nothing out again: a button
     // of a fixed size asks for no layout when its text changes. Force Stop takes more if it needs it.
     m_startStop->setFixedSize(forceStop ? m_startStopRoom.expandedTo(m_startStop->sizeHint(action)) : m_startStopRoom);

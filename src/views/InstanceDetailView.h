@@ -4,6 +4,7 @@
 #include "ViewContext.h"
 #include "core/HalvexInstance.h"
 
+#include <QFont>
 #include <QHash>
 #include <QUuid>
 #include <QWidget>
@@ -59,6 +60,9 @@ public:
     // Asks where to save the log as it is shown now, and writes it there.
     void saveLog();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     QWidget *buildContent();
     QWidget *buildHeader();
@@ -75,7 +79,8 @@ private:
     InstanceActions *m_actions;
     QStackedLayout *m_stack = nullptr;
     InstanceTitle *m_title = nullptr;
-    QSize m_startStopRoom; // as wide as Start and Stop
+    QSize m_startStopRoom; // as wide as Start and Stop, in this font:
+    QFont m_startStopFont;
     QToolButton *m_actionsButton = nullptr;
     ProminentButton *m_startStop = nullptr;
     QFormLayout *m_statusRows = nullptr;

@@ -221,6 +221,19 @@ private slots:
         QToolTip::hideText();
     }
 
+    // Start and Stop take the room their text needs in the font of the moment.
+    void startStop_roomFollowsTheFont()
+    {
+        const HalvexInstance record = m_fixture->add(QStringLiteral("orders"));
+        auto view = shownDetail(record.id);
+        QVERIFY(view);
+        QFont larger = view->font();
+        larger.setPointSizeF(larger.pointSizeF() * 2);
+        view->setFont(larger);
+        const ProminentButton *button = view->startStopButton();
+        QCOMPARE(button->size().expandedTo(button->sizeHint()), button->size());
+    }
+
     // The sections keep their width whether the form scrolls or not: a section that shows or hides
     // with the server moves nothing sideways.
     void form_keepsItsWidthWhetherItScrollsOrNot()
