@@ -2,11 +2,10 @@
 #include "FormValue.h"
 
 #include "SelectableLabel.h"
+#include "Typography.h"
 
-#include <QFontMetricsF>
 #include <QHelpEvent>
 #include <QToolTip>
-#include <QtMath>
 
 #include <algorithm>
 
@@ -30,7 +29,7 @@ void FormValue::measureText()
 {
     // Glyphs may reach past their advance.
     const int overhang = std::max(0, -fontMetrics().minRightBearing());
-    m_textWidth = qCeil(QFontMetricsF(font()).horizontalAdvance(m_label->text())) + overhang;
+    m_textWidth = Typography::labelWidth(font(), m_label->text()) + overhang;
     fitLabel();
 }
 

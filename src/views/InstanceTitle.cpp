@@ -9,9 +9,7 @@
 
 #include <QEvent>
 #include <QFontMetrics>
-#include <QFontMetricsF>
 #include <QLabel>
-#include <QtMath>
 
 #include <algorithm>
 
@@ -56,7 +54,7 @@ void InstanceTitle::setText(SelectableLabel *label, int &width, const QString &t
     if (text == label->text())
         return;
     label->setText(text);
-    width = textWidth(label, text);
+    width = Typography::labelWidth(label->font(), text);
     place();
 }
 
@@ -70,12 +68,6 @@ QString InstanceTitle::stateText() const
     return m_badge->text();
 }
 
-int InstanceTitle::textWidth(const QLabel *label, const QString &text)
-{
-    // As wide as a label of the text would be: its advance rounded up.
-    return qCeil(QFontMetricsF(label->font()).horizontalAdvance(text));
-}
-
 int InstanceTitle::lineHeight(const QLabel *label)
 {
     // As QLabel measures a line of plain text.
@@ -86,9 +78,9 @@ int InstanceTitle::lineHeight(const QLabel *label)
 
 void InstanceTitle::measure()
 {
-    m_nameWidth = textWidth(m_name, m_name->text());
+    m_nameWidth = Typography::labelWidth(m_name->font(), m_name->text());
     m_nameHeight = lineHeight(m_name);
-    m_addressWidth = textWidth(m_address, m_address->text());
+    m_addressWidth = Typography::labelWidth(m_address->font(), m_address->text());
     m_addressHeight = lineHeight(m_address);
     updateGeometry();
     place();

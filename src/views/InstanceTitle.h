@@ -35,8 +35,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    // What a label in a layout would ask for: the width of this text, the height of a line.
-    static int textWidth(const QLabel *label, const QString &text);
+    // The height a label in a layout asks for: that of a line.
     static int lineHeight(const QLabel *label);
     // The heights of the rows, which depend on the fonts and not on the texts.
     int nameRowHeight() const;

@@ -5,9 +5,7 @@
 #include "Typography.h"
 
 #include <QEvent>
-#include <QFontMetricsF>
 #include <QPainter>
-#include <QtMath>
 
 namespace {
 
@@ -43,7 +41,7 @@ QSize RunStateBadge::sizeHint() const
     if (m_text.isEmpty())
         return QSize(0, 0);
     // As wide as a label of the text would be: its advance rounded up.
-    const int textWidth = qCeil(QFontMetricsF(font()).horizontalAdvance(m_text));
+    const int textWidth = Typography::labelWidth(font(), m_text);
     return QSize(dotSize + dotSpacing + textWidth, std::max(dotSize, fontMetrics().height())).grownBy(padding);
 }
 

@@ -3,7 +3,9 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QtMath>
 
 namespace Typography {
 namespace {
@@ -67,6 +69,11 @@ QFont withWeight(QFont font, QFont::Weight weight)
 {
     font.setWeight(weight);
     return font;
+}
+
+int labelWidth(const QFont &font, const QString &text)
+{
+    return qCeil(QFontMetricsF(font).horizontalAdvance(text));
 }
 
 } // namespace Typography

@@ -17,4 +17,7 @@ QFont monospacedCaption();
 
 QFont withWeight(QFont font, QFont::Weight weight);
 
+// How wide a label showing the text in the font is: the text's advance, rounded up.
+int labelWidth(const QFont &font, const QString &text);
+
 } // namespace Typography
