@@ -49,6 +49,9 @@ private:
     void appendEscapedJson(QByteArray &out) const;
 };
 
+// Lists of thousands of records grow by moving their bytes, not each record.
+Q_DECLARE_TYPEINFO(HalvexInstance, Q_RELOCATABLE_TYPE);
+
 size_t qHash(const HalvexInstance &instance, size_t seed = 0) noexcept;
 
 Q_DECLARE_METATYPE(HalvexInstance)

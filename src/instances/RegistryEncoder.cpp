@@ -340,10 +340,10 @@ std::optional<QList<HalvexInstance>> RegistryEncoder::read(const QByteArray &byt
         return std::nullopt;
     forget();
     m_bytes = bytes;
-    m_encoded = encoded;
+    m_encoded = std::move(encoded);
     QList<HalvexInstance> records;
-    records.reserve(encoded.size());
-    for (const Encoded &each : encoded)
+    records.reserve(m_encoded.size());
+    for (const Encoded &each : std::as_const(m_encoded))
         records.append(each.record);
     return records;
 }

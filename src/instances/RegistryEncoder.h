@@ -9,6 +9,27 @@
 
 #include <optional>
 
+namespace RegistryText {
+
+// Where the text of one record lies in the bytes; an offset of -1 when it is not there.
+struct Span
+{
+    qsizetype offset = -1;
+    qsizetype length = 0;
+};
+
+// A record and where its text lies.
+struct Encoded
+{
+    HalvexInstance record;
+    Span span;
+};
+
+} // namespace RegistryText
+
+// A list of thousands of them grows by moving its bytes, not each record.
+Q_DECLARE_TYPEINFO(RegistryText::Encoded, Q_RELOCATABLE_TYPE);
+
 // Encodes the registry file: a compact JSON array of the records. The file is rewritten whole
 // after every change, though a change touches one record: the text of each record is kept where
 // it lies in the last bytes written (or read), and reused while the record is unchanged. Reads
@@ -27,17 +48,9 @@ public:
     std::optional<QList<HalvexInstance>> read(const QByteArray &bytes);
 
 private:
-    // Where the text of one record lies in m_bytes; an offset of -1 when it is not there.
-    struct Span
-    {
-        qsizetype offset = -1;
-        qsizetype length = 0;
-    };
-    struct Encoded
-    {
-        HalvexInstance record;
-        Span span;
-    };
+    using Span = RegistryText::Span;
+    using Encoded = RegistryText::Encoded;
+
     // The record that had this id in the last encode(), at or after the cursor, in list order;
     // nullptr when it had none.
     Encoded *previous(const QUuid &id, qsizetype &cursor);
