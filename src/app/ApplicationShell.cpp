@@ -100,6 +100,9 @@ ApplicationShell::ApplicationShell()
     context.loginAutostart = m_loginAutostart.get();
     context.urlOpener = m_urlOpener;
     m_window = std::make_unique<ContentView>(context);
+    // Preparing the first launch's check takes a core for milliseconds, which the window needs
+    // while it comes up.
+    QObject::connect(m_window.get(), &ContentView::firstPainted, m_instances, &InstanceManager::prepareLaunchChecks);
 
     if (TrayIcon::mayAppear()) {
         m_tray = std::make_unique<TrayIcon>(m_instances);

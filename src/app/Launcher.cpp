@@ -85,7 +85,9 @@ int runApplication(int &argc, char **argv, bool background)
     });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &server, &CommandServer::close);
 
-    if (!background)
+    if (background)
+        shell.instances()->prepareLaunchChecks();
+    else
         shell.window()->show();
     return QApplication::exec();
 }

@@ -52,11 +52,6 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
     // before the process goes.
     if (QCoreApplication::instance())
         connect(qApp, &QCoreApplication::aboutToQuit, this, &InstanceManager::waitForSave);
-    // While the window comes up, and whenever the executable changes, so that the first launch's
-    // check does not stall the GUI.
-    ExecutableProbe::prepare(settings->binaryPath().toLocalFile());
-    connect(settings, &AppSettings::changed, this,
-            [settings] { ExecutableProbe::prepare(settings->binaryPath().toLocalFile()); });
     m_directoryTimer.setSingleShot(true);
     m_directoryTimer.setInterval(0);
     connect(&m_directoryTimer, &QTimer::timeout, this, &InstanceManager::createPendingDirectories);
@@ -283,6 +278,15 @@ void InstanceManager::deleteInstance(const HalvexInstance &instance)
     saveInstances();
     setStartsAtLaunch(instance.id, false);
     removeDataDirectory(instance);
+}
+
+void InstanceManager::prepareLaunchChecks()
+{
+    if (std::exchange(m_preparesLaunchChecks, true))
+        return;
+    const auto prepare = [this] { ExecutableProbe::prepare(m_settings->binaryPath().toLocalFile()); };
+    prepare();
+    connect(m_settings, &AppSettings::changed, this, prepare);
 }
 
 bool InstanceManager::verifyExecutable(const HalvexInstance &instance, const QString &path)

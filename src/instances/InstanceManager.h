@@ -103,6 +103,10 @@ public:
     // Starts every stopped instance, in list order, one per turn of the event loop.
     void startAllInstances();
 
+    // Starts preparing the first launch's check of the configured executable, now and whenever the
+    // executable changes, on a thread of its own; once is enough. Without it the first launch does
+    // all of the check itself.
+    void prepareLaunchChecks();
     // Checks the configured executable, logging what it finds, and starts it as a child process
     // with the instance's settings in its environment. Outcomes are reported in the log.
     void startInstance(const HalvexInstance &instance);
@@ -197,4 +201,5 @@ private:
     QHash<QUuid, ServerSupervisor *> m_servers;
     QHash<QUuid, LastRun> m_lastRuns;
     std::chrono::milliseconds m_stopDeadline{std::chrono::seconds(10)};
+    bool m_preparesLaunchChecks = false;
 };

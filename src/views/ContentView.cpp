@@ -9,6 +9,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QScreen>
+#include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -57,6 +60,16 @@ void ContentView::showAbout()
     m_about->show();
     m_about->raise();
     m_about->activateWindow();
+}
+
+bool ContentView::event(QEvent *event)
+{
+    const bool handled = QMainWindow::event(event);
+    // Announced a turn later, when the whole frame (the children paint after the window) is on
+    // the screen.
+    if (event->type() == QEvent::Paint && !std::exchange(m_painted, true))
+        QTimer::singleShot(0, this, &ContentView::firstPainted);
+    return handled;
 }
 
 void ContentView::closeEvent(QCloseEvent *event)

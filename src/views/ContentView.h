@@ -31,8 +31,11 @@ public:
 signals:
     // The user closed the window and the application keeps running without it.
     void closedToBackground();
+    // Once, when the window's first frame has been painted and shown.
+    void firstPainted();
 
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
@@ -45,4 +48,5 @@ private:
     Preferences *m_preferences;
     MainView *m_mainView;
     QPointer<AboutView> m_about;
+    bool m_painted = false;
 };

@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QDir>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <qtestspontaneevent.h>
@@ -95,6 +96,17 @@ private slots:
         ApplicationShell shell;
         shell.window()->show();
         QTRY_VERIFY(shell.window()->mainView()->settingsSheet());
+    }
+
+    // What waits for the window to come up (the first launch's preparation) starts once its first
+    // frame is painted.
+    void window_saysWhenItsFirstFrameIsPainted()
+    {
+        writeSettings();
+        ApplicationShell shell;
+        QSignalSpy painted(shell.window(), &ContentView::firstPainted);
+        shell.window()->show();
+        QVERIFY(painted.wait());
     }
 
     void closingTheWindow_quits_andAsksEveryServerToStopWithoutWaiting()
