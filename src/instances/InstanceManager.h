@@ -104,7 +104,7 @@ public:
     void startAllInstances();
 
     // Starts preparing the first launch's check of the configured executable, now and whenever the
-    // executable changes, on a thread of its own; once is enough. Without it the first launch does
+    // executable changes, on threads of their own; once is enough. Without it the first launch does
     // all of the check itself.
     void prepareLaunchChecks();
     // Checks the configured executable, logging what it finds, and starts it as a child process
