@@ -55,8 +55,8 @@ struct Writes
     QList<double> editBaseline;
 };
 
-// Each run is a session: the manager loads the registry, the user edits one record (the first save
-// encodes every record), then another (later saves reuse the text of unchanged records).
+// Each run is a session: the manager loads the registry, the user edits one record (the session's
+// first save), then another.
 Writes measure(const QString &directory, const QByteArray &registry, int count)
 {
     Writes writes;
