@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QString>
+#include "platform/OnDemandLibrary.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -39,10 +39,18 @@ struct ArchiveLibrary
     X(archive_write_finish_entry)                                                                                      \
     X(archive_write_free)                                                                                              \
     X(archive_write_header)
-#define HALVEX_ARCHIVE_DECLARE(name) decltype(&::name) name = nullptr;
-    HALVEX_ARCHIVE_FUNCTIONS(HALVEX_ARCHIVE_DECLARE)
-#undef HALVEX_ARCHIVE_DECLARE
+    HALVEX_ARCHIVE_FUNCTIONS(HALVEX_LIBRARY_DECLARE)
+
+    static constexpr const char *fileName = "archive";
+    static constexpr int version = 13; // libarchive.so.13, the ABI of libarchive 3
+    bool resolve(QLibrary &library)
+    {
+        return true HALVEX_ARCHIVE_FUNCTIONS(HALVEX_LIBRARY_RESOLVE);
+    }
 
     // The library, loaded once (safe from any thread), or nothing with the reason in error.
-    static const ArchiveLibrary *instance(QString *error);
+    static const ArchiveLibrary *instance(QString *error)
+    {
+        return OnDemandLibrary::load<ArchiveLibrary>(error);
+    }
 };

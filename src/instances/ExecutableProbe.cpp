@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ExecutableProbe.h"
 
+#include "MagicLibrary.h"
 #include "binary/ExecutableHeader.h"
 
 #include <QFile>
@@ -8,7 +9,6 @@
 #include <QStringDecoder>
 
 #include <future>
-#include <magic.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -33,6 +33,7 @@ struct Described
     }
 };
 
+// With a handle that openDatabase() gave, so the library is loaded.
 std::optional<Described> describe(magic_t magic, const QByteArray &native)
 {
     struct stat info
@@ -40,7 +41,7 @@ std::optional<Described> describe(magic_t magic, const QByteArray &native)
     if (::stat(native.constData(), &info) != 0)
         return std::nullopt;
     std::optional<QString> description;
-    if (const char *text = magic_file(magic, native.constData())) {
+    if (const char *text = MagicLibrary::instance()->magic_file(magic, native.constData())) {
         QStringDecoder decoder(QStringDecoder::Utf8);
         const QString decoded = decoder.decode(QByteArrayView(text));
         if (!decoder.hasError())
@@ -51,9 +52,12 @@ std::optional<Described> describe(magic_t magic, const QByteArray &native)
 
 magic_t openDatabase()
 {
-    magic_t magic = magic_open(MAGIC_NONE);
-    if (magic && magic_load(magic, nullptr) != 0) {
-        magic_close(magic);
+    const MagicLibrary *library = MagicLibrary::instance();
+    if (!library)
+        return nullptr;
+    magic_t magic = library->magic_open(MAGIC_NONE);
+    if (magic && library->magic_load(magic, nullptr) != 0) {
+        library->magic_close(magic);
         magic = nullptr;
     }
     return magic;
@@ -94,7 +98,7 @@ void prepare(const QString &path)
         if (!magic)
             return std::optional<Described>();
         auto description = describe(magic, native);
-        magic_close(magic);
+        MagicLibrary::instance()->magic_close(magic);
         return description;
     });
     underWay().insert(path, reading.share());
