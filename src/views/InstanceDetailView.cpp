@@ -15,6 +15,7 @@
 #include "RunStateText.h"
 #include "SystemColors.h"
 #include "Typography.h"
+#include "core/AppSettings.h"
 #include "core/ReferenceDate.h"
 #include "core/StateFile.h"
 #include "instances/InstanceManager.h"
@@ -77,6 +78,8 @@ InstanceDetailView::InstanceDetailView(const QUuid &instanceID, ViewContext cont
     connect(manager, &InstanceManager::runStateChanged, this, &InstanceDetailView::refreshIfShown);
     connect(manager, &InstanceManager::instanceRemoved, this, &InstanceDetailView::refreshIfShown);
     connect(manager, &InstanceManager::instancesReset, this, &InstanceDetailView::refresh);
+    // The data directory lies under the storage location.
+    connect(m_context.settings, &AppSettings::changed, this, &InstanceDetailView::refresh);
     refresh();
 }
 

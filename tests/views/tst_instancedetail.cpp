@@ -52,9 +52,10 @@ private slots:
     void init() { m_fixture = std::make_unique<ViewFixture>(); }
     void cleanup() { m_fixture.reset(); }
 
-    // The whole token in clear, the data directory under the storage location, the creation time
-    // in the locale's short form; without an executable a start only says so in the log; another
-    // id shows another record with its log, and a deleted one shows that it is gone.
+    // The whole token in clear, the data directory under the storage location (also once that has
+    // moved), the creation time in the locale's short form; without an executable a start only
+    // says so in the log; another id shows another record with its log, and a deleted one shows
+    // that it is gone.
     void pane_showsTheRecordOfItsID()
     {
         HalvexInstance record =
@@ -66,6 +67,8 @@ private slots:
         InstanceDetailView view(record.id, m_fixture->context());
         QCOMPARE(view.value(QStringLiteral("Auth Token")), QStringLiteral("0123456789abcdefghij"));
         QCOMPARE(view.value(QStringLiteral("Data Directory")), m_fixture->storage() + QStringLiteral("/orders"));
+        m_fixture->context().settings->setDataStorageLocation(QUrl::fromLocalFile(m_fixture->storage() + u"/moved"));
+        QCOMPARE(view.value(QStringLiteral("Data Directory")), m_fixture->storage() + QStringLiteral("/moved/orders"));
         QCOMPARE(view.value(QStringLiteral("Created")),
                  QLocale().toString(ReferenceDate::toDateTime(record.createdAt).toLocalTime(), QLocale::ShortFormat));
         view.startStopButton()->click();
