@@ -75,7 +75,7 @@ InstanceDetailView::InstanceDetailView(const QUuid &instanceID, ViewContext cont
 
     InstanceManager *manager = m_context.instances;
     connect(manager, &InstanceManager::instanceUpdated, this, &InstanceDetailView::refreshIfShown);
-    connect(manager, &InstanceManager::runStateChanged, this, &InstanceDetailView::refreshIfShown);
+    connect(manager, &InstanceManager::runStateChanged, this, &InstanceDetailView::refreshRunState);
     connect(manager, &InstanceManager::instanceRemoved, this, &InstanceDetailView::refreshIfShown);
     connect(manager, &InstanceManager::instancesReset, this, &InstanceDetailView::refresh);
     // The data directory lies under the storage location.
@@ -97,6 +97,17 @@ void InstanceDetailView::setInstanceID(const QUuid &instanceID)
 void InstanceDetailView::refreshIfShown(const QUuid &id)
 {
     if (id == m_instanceID)
+        refresh();
+}
+
+void InstanceDetailView::refreshRunState(const QUuid &id)
+{
+    if (id != m_instanceID)
+        return;
+    m_record = m_context.instances->instance(m_instanceID);
+    if (m_record && m_stack->currentIndex() == 1)
+        showRunState();
+    else
         refresh();
 }
 
@@ -280,11 +291,22 @@ void InstanceDetailView::refresh()
     }
     m_stack->setCurrentIndex(1);
     const HalvexInstance &record = *m_record;
-    const InstanceManager *manager = m_context.instances;
-    const RunState state = RunStateText::shownState(*manager, record);
     m_title->setName(record.name);
     m_title->setAddress(record.localURL());
+    m_values.value(QStringLiteral("Name"))->setValue(record.name);
+    m_values.value(QStringLiteral("Port"))->setValue(QString::number(record.port));
+    m_values.value(QStringLiteral("Auth Token"))->setValue(record.authToken);
+    m_values.value(QStringLiteral("Data Directory"))->setValue(m_context.instances->dataDirectoryPath(record));
+    m_values.value(QStringLiteral("Created"))->setValue(shortDateTime(record.createdAt));
+    m_values.value(QStringLiteral("Updated"))->setValue(shortDateTime(record.updatedAt));
+    showRunState();
+}
 
+void InstanceDetailView::showRunState()
+{
+    const HalvexInstance &record = *m_record;
+    const InstanceManager *manager = m_context.instances;
+    const RunState state = RunStateText::shownState(*manager, record);
     m_title->setState(state == RunState::Stopped ? QString() : RunStateText::name(state), RunStateText::color(state));
 
     const bool forceStop = record.isRunning && manager->isStopOverdue(m_instanceID);
@@ -303,13 +325,7 @@ void InstanceDetailView::refresh()
     m_startStop->setAccessibleName(action);
     m_startStop->setTint(record.isRunning ? SystemColors::red() : SystemColors::green());
 
-    m_values.value(QStringLiteral("Name"))->setValue(record.name);
-    m_values.value(QStringLiteral("Port"))->setValue(QString::number(record.port));
-    m_values.value(QStringLiteral("Auth Token"))->setValue(record.authToken);
-    m_values.value(QStringLiteral("Data Directory"))->setValue(manager->dataDirectoryPath(record));
     m_values.value(QStringLiteral("State"))->setValue(RunStateText::name(state));
-    m_values.value(QStringLiteral("Created"))->setValue(shortDateTime(record.createdAt));
-    m_values.value(QStringLiteral("Updated"))->setValue(shortDateTime(record.updatedAt));
     // Also while the next server runs: how the last one ended is still worth knowing, and the form
     // keeps its shape as servers start.
     const auto lastRun = manager->lastRun(m_instanceID);

@@ -71,6 +71,10 @@ private:
     FormValue *addRow(QFormLayout *form, const QString &label);
     void refresh();
     void refreshIfShown(const QUuid &id);
+    // A start, a stop or a server's end changes the state, the button and the last run; the
+    // configuration and time stamps stay as they are shown.
+    void refreshRunState(const QUuid &id);
+    void showRunState();
     void startOrStop();
 
     QUuid m_instanceID;
