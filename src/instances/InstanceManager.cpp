@@ -391,9 +391,10 @@ void InstanceManager::startInstance(const HalvexInstance &instance)
         addLog(id, QStringLiteral("Failed to start instance: ") + error);
         return;
     }
-    // A crash from a fraction of a millisecond after the start on leaves a server that the next
+    // Written before the start is reported: a crash from here on leaves a server that the next
     // run can find.
-    m_runRecords.note(id, process->pid(), instance.port, outputFile(id));
+    if (const auto record = RunRecord::of(id, process->pid(), instance.port, outputFile(id)))
+        m_runRecords.write(*record);
     supervise(instance, process);
     m_output->follow(id, outputFile(id), false);
     markInstanceRunning(id);

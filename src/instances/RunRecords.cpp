@@ -54,26 +54,7 @@ std::optional<RunRecord> RunRecord::of(const QUuid &id, qint64 pid, qint64 port,
 
 RunRecords::RunRecords(QString directory)
     : m_directory(std::move(directory))
-{
-    // One thread, so that records are written in the order noted, and kept: starting a thread
-    // would cost a launch about what the thread saves it.
-    m_writer.setMaxThreadCount(1);
-    m_writer.setExpiryTimeout(-1);
-}
-
-RunRecords::~RunRecords()
-{
-    m_writer.waitForDone();
-}
-
-void RunRecords::note(const QUuid &id, qint64 pid, qint64 port, const QString &outputFile)
-{
-    m_writer.start([this, id, pid, port, outputFile] {
-        // Nothing when the server has ended already: there is then nothing for a later run to find.
-        if (const auto record = RunRecord::of(id, pid, port, outputFile))
-            write(*record);
-    });
-}
+{}
 
 QString RunRecords::path(const QUuid &id) const
 {
@@ -110,13 +91,11 @@ bool RunRecords::write(const RunRecord &record, QString *error) const
 
 void RunRecords::remove(const QUuid &id) const
 {
-    m_writer.waitForDone();
     QFile::remove(path(id));
 }
 
 QList<RunRecord> RunRecords::readAll() const
 {
-    m_writer.waitForDone();
     QList<RunRecord> records;
     const QFileInfoList files = QDir(m_directory).entryInfoList({u'*' + suffix}, QDir::Files);
     for (const QFileInfo &file : files) {

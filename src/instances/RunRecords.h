@@ -3,7 +3,6 @@
 
 #include <QList>
 #include <QString>
-#include <QThreadPool>
 #include <QUuid>
 
 #include <optional>
@@ -28,20 +27,13 @@ struct RunRecord
 };
 
 // One small file per running server (mode 0600) in a directory of the state directory, written
-// as the server starts and removed when the process has ended.
+// before the start is reported and removed when the process has ended.
 class RunRecords
 {
 public:
     explicit RunRecords(QString directory);
-    // Waits for the records being noted: their servers outlive the application.
-    ~RunRecords();
 
-    // Notes the server just started as pid on a thread of its own: reading its start time from
-    // /proc and writing the file would take every launch's GUI thread to the kernel and the disk.
-    // The file is there a fraction of a millisecond after the start.
-    void note(const QUuid &id, qint64 pid, qint64 port, const QString &outputFile);
     bool write(const RunRecord &record, QString *error = nullptr) const;
-    // Both wait for the records still being noted, which they would otherwise race or miss.
     void remove(const QUuid &id) const;
     // Every record that can be read; files that cannot be are removed.
     QList<RunRecord> readAll() const;
@@ -50,5 +42,4 @@ private:
     QString path(const QUuid &id) const;
 
     QString m_directory;
-    mutable QThreadPool m_writer;
 };

@@ -215,7 +215,7 @@ private slots:
             // Running as far as the buttons and the quit are concerned, but not ready yet.
             QCOMPARE(stateOf(instance), State::Starting);
             QVERIFY(current(instance).isRunning);
-            QTRY_COMPARE(runRecords().size(), 1);
+            QCOMPARE(runRecords().size(), 1);
             QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Running, 15000);
             QVERIFY(logged(instance, u"✅ Instance 'orders' is accepting connections on port %1"_s.arg(instance.port)));
             QTRY_VERIFY(hasHostName(instance));
