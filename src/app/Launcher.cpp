@@ -67,6 +67,9 @@ void whenAdoptedServersSettled(InstanceManager *instances, std::function<void()>
 
 int runApplication(int &argc, char **argv, bool background)
 {
+    // Read while the QApplication is made: with thousands of records the registry takes as long as
+    // the rest of the start-up.
+    RegistryLoad registry(AppPaths::standard().registryFile());
     QApplication app(argc, argv);
     // Before anything starts a server: from here on, these signals quit in order.
     QuitSignals quitSignals;
@@ -75,7 +78,7 @@ int runApplication(int &argc, char **argv, bool background)
         QCoreApplication::quit();
     });
 
-    ApplicationShell shell;
+    ApplicationShell shell(std::move(registry));
     CommandHandler handler(shell.instances(), shell.importExport(), shell.window());
     CommandServer server(&handler);
     whenAdoptedServersSettled(shell.instances(), [&server] {
