@@ -5,11 +5,12 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -57,15 +58,22 @@ bool StateFile::write(const QByteArray &bytes, QString *error)
 void StateFile::removeStaleTemporaries() const
 {
     const QFileInfo file(m_path);
-    // QSaveFile names its temporary file after the target, with six random letters.
-    const QRegularExpression temporary(QRegularExpression::anchoredPattern(QRegularExpression::escape(file.fileName()) +
-                                                                           QStringLiteral("\\.[A-Za-z]{6}")));
+    // QSaveFile names its temporary file after the target, with six random letters. Told apart
+    // without a pattern: compiling one cost more than the rest of the start-up's file checks.
+    const QString prefix = file.fileName() + u'.';
+    const auto isTemporary = [&prefix](const QString &name) {
+        return name.size() == prefix.size() + 6 && name.startsWith(prefix) &&
+               std::all_of(name.cbegin() + prefix.size(), name.cend(),
+                           [](QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); });
+    };
     const QDateTime staleBefore = QDateTime::currentDateTimeUtc().addSecs(-60);
-    const QFileInfoList candidates = file.absoluteDir().entryInfoList({file.fileName() + QStringLiteral(".??????")},
-                                                                      QDir::Files | QDir::Hidden | QDir::NoSymLinks);
-    for (const QFileInfo &candidate : candidates) {
-        if (temporary.match(candidate.fileName()).hasMatch() && candidate.ownerId() == ::geteuid() &&
-            candidate.lastModified() < staleBefore)
+    QDirIterator entries(file.absolutePath(), QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    while (entries.hasNext()) {
+        entries.next();
+        if (!isTemporary(entries.fileName()))
+            continue;
+        const QFileInfo candidate = entries.fileInfo();
+        if (candidate.ownerId() == ::geteuid() && candidate.lastModified() < staleBefore)
             QFile::remove(candidate.absoluteFilePath());
     }
 }
