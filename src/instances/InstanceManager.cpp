@@ -64,7 +64,7 @@ InstanceManager::InstanceManager(AppSettings *settings, RegistryLoad registry, L
                 addLog(id, QStringLiteral("⚠️ %1 entries of the server's output were skipped to keep up with it")
                                .arg(skipped));
             for (const QString &entry : entries)
-                addLog(id, entry);
+                announce(id, m_logs.addStamped(id, entry));
         });
     install(registry.take());
     adoptSurvivingServers();
@@ -586,7 +586,11 @@ void InstanceManager::updateLocalDNS(const HalvexInstance &instance, bool add)
 
 void InstanceManager::addLog(const QUuid &id, const QString &message)
 {
-    const InstanceLogs::Appended appended = m_logs.add(id, message);
+    announce(id, m_logs.add(id, message));
+}
+
+void InstanceManager::announce(const QUuid &id, const InstanceLogs::Appended &appended)
+{
     emit logAppended(id, appended.entry, appended.dropped);
 }
 

@@ -165,6 +165,7 @@ private:
     // Stamps the records with the current time, appends them and returns their ids.
     QList<QUuid> appendRecords(const QList<HalvexInstance> &records);
     // Where each id's first record sits in the list; rebuilt when records leave it.
+    void announce(const QUuid &id, const InstanceLogs::Appended &appended);
     // Takes the records of a load, if it found any that can be used.
     void install(RegistryContent content);
     void reindex();

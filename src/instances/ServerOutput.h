@@ -46,7 +46,8 @@ public:
     void finish(const QUuid &id);
 
 signals:
-    // New entries of one server, oldest first. Skipped entries came between those handed over
+    // New entries of one server, oldest first, stamped with the time they were read (see
+    // LogTimeStamp). Skipped entries came between those handed over
     // before and these: a server that writes faster than the log takes its entries loses the
     // oldest of those still waiting.
     void entries(const QUuid &id, const QStringList &entries, qsizetype skipped);

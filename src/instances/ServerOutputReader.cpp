@@ -72,7 +72,7 @@ void ServerOutputReader::finish(const QUuid &id)
         readAvailable(id, *found);
         // The server has ended: the start of a line will get no end any more.
         if (const auto entry = found->splitter.flush())
-            m_output->deposit(id, {*entry}, 0);
+            deposit(id, {*entry}, 0);
         close(*found);
         m_files.erase(found);
     }
@@ -128,7 +128,7 @@ void ServerOutputReader::readAvailable(const QUuid &id, File &file)
         file.released = upTo;
     }
     if (!entries.isEmpty())
-        m_output->deposit(id, std::move(entries), skipped);
+        deposit(id, std::move(entries), skipped);
 }
 
 void ServerOutputReader::flushWaitingLines()
@@ -149,10 +149,17 @@ void ServerOutputReader::flushWaitingLines()
         }
         file->heldSince.reset();
         if (const auto entry = file->splitter.flush())
-            m_output->deposit(file.key(), {*entry}, 0);
+            deposit(file.key(), {*entry}, 0);
     }
     if (nextWait != milliseconds::max())
         m_partialLines.start(nextWait);
+}
+
+void ServerOutputReader::deposit(const QUuid &id, QStringList entries, qsizetype skipped)
+{
+    for (QString &entry : entries)
+        entry = m_stamp.stamped(entry);
+    m_output->deposit(id, std::move(entries), skipped);
 }
 
 void ServerOutputReader::close(File &file)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "instances/LogEntrySplitter.h"
+#include "instances/LogTimeStamp.h"
 
 #include <QHash>
 #include <QObject>
@@ -47,8 +48,12 @@ private:
     // Logs the lines that have waited long enough for their ends.
     void flushWaitingLines();
     void close(File &file);
+    // Hands entries over, stamped with the time they were read: the copy that stamping makes is
+    // the size of the output, and made here it costs the window nothing.
+    void deposit(const QUuid &id, QStringList entries, qsizetype skipped);
 
     ServerOutput *m_output;
+    LogTimeStamp m_stamp;
     int m_inotify = -1;
     QSocketNotifier *m_notifier = nullptr;
     QHash<QUuid, File> m_files;

@@ -3,8 +3,8 @@
 
 #include "FormValue.h"
 #include "instances/HealthMonitor.h"
-#include "instances/InstanceLogs.h"
 #include "instances/InstanceManager.h"
+#include "instances/LogTimeStamp.h"
 
 #include <QFormLayout>
 #include <QLocale>

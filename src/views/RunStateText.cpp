@@ -2,7 +2,7 @@
 #include "RunStateText.h"
 
 #include "SystemColors.h"
-#include "instances/InstanceLogs.h"
+#include "instances/LogTimeStamp.h"
 
 #include <QLocale>
 
