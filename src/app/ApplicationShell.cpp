@@ -56,10 +56,6 @@ std::optional<QString> privilegeElevator()
 } // namespace
 
 ApplicationShell::ApplicationShell()
-    : ApplicationShell(RegistryLoad(AppPaths::standard().registryFile()))
-{}
-
-ApplicationShell::ApplicationShell(RegistryLoad registry)
 {
     configureApplication();
     const AppPaths paths = AppPaths::standard();
@@ -76,7 +72,7 @@ ApplicationShell::ApplicationShell(RegistryLoad registry)
             : std::nullopt;
     m_privilegedRunner = new PrivilegedCommandRunner(helper, privilegeElevator());
     m_hostNames = new LocalHostNames(hostsFile, m_privilegedRunner);
-    m_instances = new InstanceManager(m_settings, std::move(registry), m_hostNames);
+    m_instances = new InstanceManager(m_settings, paths.registryFile(), m_hostNames);
     // The manager has adopted the servers still running from an earlier session, which are not
     // started again. Queued behind the settings' first turn, which brings the configured server.
     QTimer::singleShot(0, m_instances, &InstanceManager::startMarkedInstances);

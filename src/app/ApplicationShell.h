@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "instances/RegistryLoad.h"
-
 #include <memory>
 
 class QString;
@@ -29,10 +27,8 @@ class TrayIcon;
 class ApplicationShell
 {
 public:
-    // A QApplication must exist. The registry is the one in the standard place, loaded from now.
+    // A QApplication must exist.
     ApplicationShell();
-    // With the registry's load begun before the QApplication was made.
-    explicit ApplicationShell(RegistryLoad registry);
     ~ApplicationShell();
 
     ContentView *window() const { return m_window.get(); }

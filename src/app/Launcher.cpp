@@ -67,9 +67,6 @@ void whenAdoptedServersSettled(InstanceManager *instances, std::function<void()>
 
 int runApplication(int &argc, char **argv, bool background)
 {
-    // Read while the QApplication is made: with thousands of records the registry takes as long as
-    // the rest of the start-up.
-    RegistryLoad registry(AppPaths::standard().registryFile());
     QApplication app(argc, argv);
     // Before anything starts a server: from here on, these signals quit in order.
     QuitSignals quitSignals;
@@ -78,7 +75,7 @@ int runApplication(int &argc, char **argv, bool background)
         QCoreApplication::quit();
     });
 
-    ApplicationShell shell(std::move(registry));
+    ApplicationShell shell;
     CommandHandler handler(shell.instances(), shell.importExport(), shell.window());
     CommandServer server(&handler);
     whenAdoptedServersSettled(shell.instances(), [&server] {

@@ -16,6 +16,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
 
 #include <cstdio>
 
@@ -29,23 +31,19 @@ constexpr qint64 directorySliceNanoseconds = 8'000'000;
 
 InstanceManager::InstanceManager(AppSettings *settings, const QString &registryFile, LocalHostNames *hostNames,
                                  QObject *parent)
-    : InstanceManager(settings, RegistryLoad(registryFile), hostNames, parent)
-{}
-
-InstanceManager::InstanceManager(AppSettings *settings, RegistryLoad registry, LocalHostNames *hostNames,
-                                 QObject *parent)
     : QObject(parent)
     , m_settings(settings)
-    , m_registry(std::make_unique<StateFile>(registry.file()))
+    , m_registry(std::make_unique<StateFile>(registryFile))
     , m_registryWriter(m_registry.get())
     , m_hostNames(hostNames)
     , m_directories(settings)
-    , m_autostart(QFileInfo(registry.file()).absolutePath() + QStringLiteral("/autostart.json"))
-    , m_outputDirectory(QFileInfo(registry.file()).absolutePath() + QStringLiteral("/output"))
-    , m_runRecords(QFileInfo(registry.file()).absolutePath() + QStringLiteral("/run"))
+    , m_autostart(QFileInfo(registryFile).absolutePath() + QStringLiteral("/autostart.json"))
+    , m_outputDirectory(QFileInfo(registryFile).absolutePath() + QStringLiteral("/output"))
+    , m_runRecords(QFileInfo(registryFile).absolutePath() + QStringLiteral("/run"))
     , m_output(new ServerOutput(this))
     , m_startQueue(new StartQueue(this, this))
 {
+    m_registry->removeStaleTemporaries();
     connect(&m_registryWriter, &StateFileWriter::written, this, [this](const QString &error) {
         if (std::exchange(m_saveFailure, error) != error && !error.isEmpty())
             emit saveFailed(error);
@@ -66,7 +64,7 @@ InstanceManager::InstanceManager(AppSettings *settings, RegistryLoad registry, L
             for (const QString &entry : entries)
                 announce(id, m_logs.addStamped(id, entry));
         });
-    install(registry.take());
+    loadInstances();
     adoptSurvivingServers();
 }
 
@@ -104,19 +102,52 @@ std::optional<HalvexInstance> InstanceManager::instanceNamed(const QString &name
 
 void InstanceManager::loadInstances()
 {
-    // The file is read here, not while the writer's thread has it.
+    // The file is read and marked here, not while the writer's thread has it.
     waitForSave();
-    install(RegistryLoad::read(m_registry->path()));
-}
-
-void InstanceManager::install(RegistryContent content)
-{
-    if (!content.undecodable.isEmpty())
-        m_registry->markUndecodable(content.undecodable);
-    if (!content.records)
+    const auto bytes = m_registry->read();
+    if (!bytes)
         return;
-    m_encoder = std::move(content.encoder);
-    m_instances = std::move(*content.records);
+    // A name or port put in by hand must not reach a path, a host name or a launch.
+    const auto refused = [this](qsizetype index, const QString &error) {
+        if (error.isEmpty())
+            return false;
+        m_registry->markUndecodable(QStringLiteral("record %1: ").arg(index + 1) + error);
+        return true;
+    };
+    // The file as this application writes it is read without a JSON parser, which would take most
+    // of the start-up with thousands of records.
+    std::optional<QList<HalvexInstance>> loaded = m_encoder.read(*bytes);
+    if (loaded) {
+        for (qsizetype i = 0; i < loaded->size(); ++i) {
+            if (refused(i, loaded->at(i).validationError()))
+                return;
+        }
+    } else {
+        const QJsonDocument document = QJsonDocument::fromJson(*bytes);
+        if (!document.isArray()) {
+            m_registry->markUndecodable(QStringLiteral("not a JSON array"));
+            return;
+        }
+        const QJsonArray records = document.array();
+        loaded.emplace();
+        loaded->reserve(records.size());
+        for (qsizetype i = 0; i < records.size(); ++i) {
+            QString error = QStringLiteral("not an object");
+            const auto instance = records[i].isObject()
+                                      ? HalvexInstance::fromJson(records[i].toObject(),
+                                                                 HalvexInstance::DateForm::ReferenceSeconds, &error)
+                                      : std::nullopt;
+            if (refused(i, instance ? instance->validationError() : error))
+                return;
+            loaded->append(*instance);
+        }
+        m_encoder.learn(*bytes, *loaded);
+    }
+    // No process of this run can belong to a stored record: a flag saved while its server ran
+    // would otherwise leave the record "running" for ever, unstartable and unstoppable.
+    for (HalvexInstance &instance : *loaded)
+        instance.isRunning = false;
+    m_instances = *loaded;
     reindex();
     emit instancesReset();
 }

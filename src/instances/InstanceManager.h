@@ -7,7 +7,6 @@
 #include "instances/DataDirectories.h"
 #include "instances/InstanceLogs.h"
 #include "instances/RegistryEncoder.h"
-#include "instances/RegistryLoad.h"
 #include "instances/RunRecords.h"
 #include "instances/ServerProcess.h"
 
@@ -29,7 +28,7 @@ class StartQueue;
 
 // The registry of instances and everything done to them: the list and its file, the logs, the
 // data directories, and (through its collaborators) launching, stopping and host names.
-// Everything runs on the GUI thread but the registry file's first read and its writes.
+// Everything runs on the GUI thread but the registry file's writes.
 class InstanceManager : public QObject
 {
     Q_OBJECT
@@ -51,9 +50,6 @@ public:
     // Servers that an earlier run started and that still run are found through the run records
     // beside the registry file, and managed again.
     InstanceManager(AppSettings *settings, const QString &registryFile, LocalHostNames *hostNames = nullptr,
-                    QObject *parent = nullptr);
-    // With the registry's load begun earlier; the manager takes its records as it is made.
-    InstanceManager(AppSettings *settings, RegistryLoad registry, LocalHostNames *hostNames = nullptr,
                     QObject *parent = nullptr);
     ~InstanceManager() override;
 
@@ -166,8 +162,6 @@ private:
     QList<QUuid> appendRecords(const QList<HalvexInstance> &records);
     // Where each id's first record sits in the list; rebuilt when records leave it.
     void announce(const QUuid &id, const InstanceLogs::Appended &appended);
-    // Takes the records of a load, if it found any that can be used.
-    void install(RegistryContent content);
     void reindex();
     void createPendingDirectories();
     // Refuses the rename while a server runs, and moves the data directory along.
