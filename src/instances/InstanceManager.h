@@ -160,8 +160,9 @@ signals:
 private:
     // Stamps the records with the current time, appends them and returns their ids.
     QList<QUuid> appendRecords(const QList<HalvexInstance> &records);
-    // Where each id's first record sits in the list; rebuilt when records leave it.
+    // Tells the views and the command line of an entry the log took.
     void announce(const QUuid &id, const InstanceLogs::Appended &appended);
+    // Where each id's first record sits in the list; rebuilt when records leave it.
     void reindex();
     void createPendingDirectories();
     // Refuses the rename while a server runs, and moves the data directory along.

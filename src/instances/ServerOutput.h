@@ -47,9 +47,8 @@ public:
 
 signals:
     // New entries of one server, oldest first, stamped with the time they were read (see
-    // LogTimeStamp). Skipped entries came between those handed over
-    // before and these: a server that writes faster than the log takes its entries loses the
-    // oldest of those still waiting.
+    // LogTimeStamp). Skipped entries came between those handed over before and these: a server
+    // that writes faster than the log takes its entries loses the oldest of those still waiting.
     void entries(const QUuid &id, const QStringList &entries, qsizetype skipped);
     // Every entry of the server has been handed over.
     void finished(const QUuid &id);
