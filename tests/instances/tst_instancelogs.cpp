@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "instances/InstanceLogs.h"
 #include "instances/LogEntrySplitter.h"
+#include "instances/LogTimeStamp.h"
 
 #include "TestSupport.h"
 
