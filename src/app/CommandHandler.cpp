@@ -116,15 +116,22 @@ void CommandHandler::start(const HalvexInstance &instance, bool wait, CommandCon
     }
 
     auto *capture = new LogCapture(m_instances, id, connection);
+    connect(m_instances, &InstanceManager::launchEnded, connection,
+            [this, instance, wait, capture, connection](const QUuid &launched, bool started) {
+                if (launched != instance.id)
+                    return;
+                disconnect(m_instances, &InstanceManager::launchEnded, connection, nullptr);
+                // Every check comes before the launch: a start that launched nothing has failed.
+                if (!started)
+                    return connection->fail(
+                        Failed, failureText(QStringLiteral("Instance '%1' did not start:").arg(instance.name),
+                                            capture->reasons()));
+                capture->markLaunched();
+                if (!wait)
+                    return connection->finish({});
+                awaitRunning(instance, capture, connection);
+            });
     m_instances->startInstance(instance);
-    // Every check before the launch happens at once: a start that launched nothing has failed.
-    if (m_instances->runState(id) == InstanceManager::RunState::Stopped)
-        return connection->fail(
-            Failed, failureText(QStringLiteral("Instance '%1' did not start:").arg(instance.name), capture->reasons()));
-    capture->markLaunched();
-    if (!wait)
-        return connection->finish({});
-    awaitRunning(instance, capture, connection);
 }
 
 void CommandHandler::awaitRunning(const HalvexInstance &instance, LogCapture *capture, CommandConnection *connection)

@@ -70,6 +70,8 @@ void TrayMenu::refresh()
         const InstanceManager::RunState state = m_instances->runState(all.at(i).id);
         if (state == InstanceManager::RunState::Stopped) {
             anyStopped = true;
+            // Stop All also stops a server whose launch is under way.
+            anyStoppable = anyStoppable || m_instances->isLaunching(all.at(i).id);
             if (stopped.size() < listedInstances)
                 stopped.append(i);
             continue;

@@ -363,7 +363,9 @@ bool grabLifecycle(const QString &root, const QString &server, const QDir &folde
 
     // A server held still before it could listen stays Starting; one that runs answers /health.
     instances.startInstance(billing);
-    ::kill(pidOf(billing.id), SIGSTOP);
+    ok &= waitUntil([&] { return !instances.isLaunching(billing.id); }) && pidOf(billing.id) > 0;
+    if (ok)
+        ::kill(pidOf(billing.id), SIGSTOP);
     instances.startInstance(orders);
     ok &= waitUntil([&] { return instances.runState(orders.id) == InstanceManager::RunState::Running; });
     main->selectInstance(billing.id);
@@ -425,7 +427,8 @@ bool grabLifecycle(const QString &root, const QString &server, const QDir &folde
     ok &= waitUntil([&] { return instances.runState(orders.id) == InstanceManager::RunState::Stopped; });
     ok &= grab(&window, folder, QStringLiteral("31-detail-last-run"));
 
-    ::kill(pidOf(billing.id), SIGKILL);
+    if (const pid_t billingPid = pidOf(billing.id); billingPid > 0)
+        ::kill(billingPid, SIGKILL);
     waitUntil([&] { return instances.runState(billing.id) == InstanceManager::RunState::Stopped; });
     return ok;
 }
@@ -609,6 +612,7 @@ int main(int argc, char *argv[])
         waitFor([&] { return managers.instances.runState(all.at(3).id) == InstanceManager::RunState::Running; });
         // Starting and Stopping last until the next turns of the event loop: drawn before those.
         managers.instances.startInstance(all.at(2));
+        waitFor([&] { return !managers.instances.isLaunching(all.at(2).id); });
         managers.instances.stopInstance(all.at(3));
         TrayMenu menu(&managers.instances);
         menu.popup(QPoint(0, 0));

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <filesystem>
+#include <utility>
 
 namespace {
 
@@ -31,6 +32,10 @@ DataDirectories::DataDirectories(const AppSettings *settings)
     : m_settings(settings)
 {}
 
+DataDirectories::DataDirectories(QUrl location)
+    : m_location(std::move(location))
+{}
+
 QString DataDirectories::markerName()
 {
     return QStringLiteral(".halvex-kelvane-instance");
@@ -39,7 +44,7 @@ QString DataDirectories::markerName()
 QString DataDirectories::path(const QString &name) const
 {
     // Such a name could climb out of the storage location ("../x") or name the location itself.
-    const QUrl location = m_settings->dataStorageLocation();
+    const QUrl location = m_settings ? m_settings->dataStorageLocation() : m_location;
     if (!InstanceName::isValid(name) || !StorageLocation::isValid(location))
         return {};
     return QDir::cleanPath(location.toLocalFile()) + u'/' + name;

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 class AppSettings;
 
@@ -19,7 +20,10 @@ public:
     enum class Removal { Removed, Kept, Missing, Failed };
     enum class Move { Moved, NothingToMove, TargetExists, Failed };
 
+    // Where the settings say, whenever asked; for the settings' own thread.
     explicit DataDirectories(const AppSettings *settings);
+    // In this storage location, for any thread.
+    explicit DataDirectories(QUrl location);
 
     // The marker's file name inside a directory the application created.
     static QString markerName();
@@ -39,5 +43,6 @@ public:
     Move move(const HalvexInstance &instance, const QString &newName, QString *error) const;
 
 private:
-    const AppSettings *m_settings;
+    const AppSettings *m_settings = nullptr;
+    QUrl m_location;
 };

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QMutex>
 #include <QStringDecoder>
 
 #include <future>
@@ -83,6 +84,13 @@ QHash<QString, Described> &described()
     return descriptions;
 }
 
+// Guards the two tables above: the settings' thread prepares, the launches' thread describes.
+QMutex &tables()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
 } // namespace
 
 namespace ExecutableProbe {
@@ -90,6 +98,7 @@ namespace ExecutableProbe {
 void prepare(const QString &path)
 {
     database();
+    const QMutexLocker locker(&tables());
     if (path.isEmpty() || underWay().contains(path) || described().contains(path))
         return;
     auto reading = std::async(std::launch::async, [native = QFile::encodeName(path)] {
@@ -111,6 +120,7 @@ std::optional<QString> fileDescription(const QString &path)
     const magic_t magic = database().get();
     if (!magic)
         return std::nullopt;
+    const QMutexLocker locker(&tables());
     if (const auto reading = underWay().take(path); reading.valid() && reading.get())
         described().insert(path, *reading.get());
 

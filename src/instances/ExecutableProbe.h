@@ -10,8 +10,8 @@ namespace ExecutableProbe {
 
 // Starts loading the file tool's database, and describing the executable at path (if any), on
 // threads of their own: a large executable takes milliseconds to describe, which the first
-// launch's check would otherwise spend on the GUI thread. The check then waits only for what is
-// left. Like fileDescription(), for the GUI thread only.
+// launch's check would otherwise spend waiting. The check then waits only for what is left. Safe on
+// any thread, as is everything here.
 void prepare(const QString &path);
 
 // The file tool's brief description of the file (what file -b prints), trimmed; nothing when the

@@ -6,12 +6,10 @@
 #include "core/StateFile.h"
 #include "instances/ExecutableProbe.h"
 #include "instances/LocalHostNames.h"
+#include "instances/ServerLauncher.h"
 #include "instances/ServerOutput.h"
 #include "instances/ServerSupervisor.h"
 #include "instances/StartQueue.h"
-#include "platform/PortHolder.h"
-#include "platform/PortProbe.h"
-#include "platform/Quarantine.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -42,6 +40,7 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
     , m_runRecords(QFileInfo(registryFile).absolutePath() + QStringLiteral("/run"))
     , m_output(new ServerOutput(this))
     , m_startQueue(new StartQueue(this, this))
+    , m_launcher(new ServerLauncher(this))
 {
     m_registry->removeStaleTemporaries();
     connect(&m_registryWriter, &StateFileWriter::written, this, [this](const QString &error) {
@@ -64,6 +63,7 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
             for (const QString &entry : entries)
                 announce(id, m_logs.addStamped(id, entry));
         });
+    connect(m_launcher, &ServerLauncher::launched, this, &InstanceManager::launched);
     loadInstances();
     adoptSurvivingServers();
 }
@@ -214,6 +214,8 @@ void InstanceManager::createPendingDirectories()
 
 bool InstanceManager::updateInstance(const HalvexInstance &instance, QString *error)
 {
+    // A rename moves the data directory, which a server being launched may be given.
+    m_launcher->finish(instance.id);
     const auto found = m_positions.constFind(instance.id);
     if (found == m_positions.cend()) {
         if (error)
@@ -267,6 +269,7 @@ bool InstanceManager::renameDataDirectory(const HalvexInstance &stored, const QS
 void InstanceManager::deleteInstance(const HalvexInstance &instance)
 {
     // The live state decides: a server that started after the caller took its copy is stopped too.
+    m_launcher->finish(instance.id);
     if (const auto current = this->instance(instance.id))
         stopInstance(*current);
     if (m_instances.removeIf([&instance](const HalvexInstance &stored) { return stored.id == instance.id; }) > 0) {
@@ -289,43 +292,7 @@ void InstanceManager::prepareLaunchChecks()
     connect(m_settings, &AppSettings::changed, this, prepare);
 }
 
-bool InstanceManager::verifyExecutable(const HalvexInstance &instance, const QString &path)
-{
-    const QUuid id = instance.id;
-    addLog(id, QStringLiteral("Verifying binary: ") + path);
-    // Reading anything but a regular file can block for ever (a named pipe waits for a writer).
-    if (const auto kind = ExecutableProbe::notRegularFile(path)) {
-        addLog(id, QStringLiteral("❌ ERROR: Binary is ") + *kind + QStringLiteral(", not a regular file"));
-        addLog(id, QStringLiteral("Please download or select a valid binary in Settings."));
-        return false;
-    }
-    if (const auto description = ExecutableProbe::fileDescription(path))
-        addLog(id, QStringLiteral("Binary type: ") + *description);
-
-    const QString architectures = ExecutableProbe::architectures(path);
-    addLog(id, QStringLiteral("Binary architectures: ") + architectures);
-    if (!architectures.contains(QStringLiteral("x86_64"))) {
-        addLog(id, QStringLiteral("❌ ERROR: Binary doesn't support x86_64 architecture!"));
-        addLog(id, QStringLiteral("You need a binary with x86_64 support for your Mac"));
-        return false;
-    }
-    addLog(id, QStringLiteral("✅ Architecture check passed (x86_64)"));
-
-    if (!ExecutableProbe::isExecutable(path)) {
-        addLog(id, QStringLiteral("⚠️ Warning: Binary may not be executable (attempting anyway)"));
-        if (const auto permissions = ExecutableProbe::permissions(path)) {
-            addLog(id, QStringLiteral("Current permissions: ") + *permissions);
-            if (Quarantine::isMarked(path)) {
-                addLog(id, QStringLiteral("⚠️ File has quarantine attribute - this may cause issues"));
-                addLog(id, QStringLiteral("To fix: xattr -d com.apple.quarantine \"") + path + u'"');
-            }
-        }
-        addLog(id, QStringLiteral("If this fails, run: chmod +x \"") + path + u'"');
-    }
-    return true;
-}
-
-ServerProcess::Variables InstanceManager::serverEnvironment(const HalvexInstance &instance)
+ServerProcess::Variables InstanceManager::serverEnvironment(const HalvexInstance &instance, QStringList &log) const
 {
     const QString dataDirectory = dataDirectoryPath(instance);
     const ServerProcess::Variables environment{
@@ -335,23 +302,14 @@ ServerProcess::Variables InstanceManager::serverEnvironment(const HalvexInstance
         {QByteArrayLiteral("HALVEX_TZ"), m_settings->timezone().toLocal8Bit()},
     };
 
-    addLog(instance.id, QStringLiteral("Environment variables:"));
-    addLog(instance.id, QStringLiteral("  HALVEX_AUTH_TOKEN: ") + instance.authToken.left(10) + QStringLiteral("***"));
-    addLog(instance.id, QStringLiteral("  HALVEX_DATA_DIR: ") + dataDirectory);
-    addLog(instance.id, QStringLiteral("  HALVEX_PORT: ") + QString::number(instance.port));
-    addLog(instance.id, QStringLiteral("  HALVEX_TZ: ") + m_settings->timezone());
+    log += QStringList{
+        QStringLiteral("Environment variables:"),
+        QStringLiteral("  HALVEX_AUTH_TOKEN: ") + instance.authToken.left(10) + QStringLiteral("***"),
+        QStringLiteral("  HALVEX_DATA_DIR: ") + dataDirectory,
+        QStringLiteral("  HALVEX_PORT: ") + QString::number(instance.port),
+        QStringLiteral("  HALVEX_TZ: ") + m_settings->timezone(),
+    };
     return environment;
-}
-
-bool InstanceManager::verifyPortIsFree(const HalvexInstance &instance)
-{
-    if (instance.port >= 1 && instance.port <= 65535 && PortProbe::isAvailable(static_cast<quint16>(instance.port)))
-        return true;
-    const auto holder = PortHolder::find(static_cast<quint16>(instance.port));
-    const QString who = holder ? QStringLiteral("%1 (PID %2)").arg(holder->program).arg(holder->pid)
-                               : QStringLiteral("another program");
-    addLog(instance.id, QStringLiteral("❌ Port %1 is already in use by %2").arg(instance.port).arg(who));
-    return false;
 }
 
 QString InstanceManager::outputFile(const QUuid &id) const
@@ -363,45 +321,41 @@ void InstanceManager::startInstance(const HalvexInstance &instance)
 {
     // One server per instance: a second one would find its port taken and leave the first
     // unmanaged. The live state decides, not the caller's copy.
-    const auto current = this->instance(instance.id);
-    if (instance.isRunning || m_servers.contains(instance.id) || (current && current->isRunning))
-        return;
     const QUuid id = instance.id;
+    const auto current = this->instance(id);
+    if (instance.isRunning || m_servers.contains(id) || m_launcher->isLaunching(id) || (current && current->isRunning))
+        return;
     const QUrl binary = m_settings->binaryPath();
     if (binary.isEmpty()) {
         addLog(id, QStringLiteral("Error: Halvex binary not configured. Please download and configure the binary in "
                                   "Settings."));
+        emit launchEnded(id, false);
         return;
     }
-    const QString path = binary.toLocalFile();
-    if (!QFileInfo::exists(path)) {
-        addLog(id, QStringLiteral("Error: Halvex binary not found at path: ") + path);
-        addLog(id, QStringLiteral("Please download or select a valid binary in Settings."));
-        return;
-    }
-    if (!verifyExecutable(instance, path) || !verifyPortIsFree(instance))
-        return;
-    createDataDirectory(instance);
+    QStringList environmentLog;
+    QByteArrayList environment = ServerProcess::environmentWith(serverEnvironment(instance, environmentLog));
+    m_launcher->launch({instance, binary.toLocalFile(), DataDirectories(m_settings->dataStorageLocation()),
+                        std::move(environment), std::move(environmentLog), outputFile(id), m_runRecords});
+}
 
-    const ServerProcess::Variables environment = serverEnvironment(instance);
-    QDir().mkpath(m_outputDirectory);
-    QString error;
-    ServerProcess *process = ServerProcess::start(path, environment, outputFile(id), &error);
-    if (!process) {
-        addLog(id, QStringLiteral("Failed to start instance: ") + error);
+void InstanceManager::launched(const ServerLaunch::Outcome &outcome)
+{
+    const HalvexInstance &instance = outcome.instance;
+    const QUuid id = instance.id;
+    for (const QString &line : outcome.log)
+        addLog(id, line);
+    if (!outcome.pid) {
+        emit launchEnded(id, false);
         return;
     }
-    // Written before the start is reported: a crash from here on leaves a server that the next
-    // run can find.
-    if (const auto record = RunRecord::of(id, process->pid(), instance.port, outputFile(id)))
-        m_runRecords.write(*record);
-    supervise(instance, process);
+    supervise(instance, ServerProcess::started(*outcome.pid));
     m_output->follow(id, outputFile(id), false);
     markInstanceRunning(id);
     addLog(id, QStringLiteral("✓ Instance '") + instance.name + QStringLiteral("' started on port ") +
                    QString::number(instance.port));
-    addLog(id, QStringLiteral("Process ID: ") + QString::number(process->pid()));
+    addLog(id, QStringLiteral("Process ID: ") + QString::number(*outcome.pid));
     updateLocalDNS(instance, true);
+    emit launchEnded(id, true);
 }
 
 ServerSupervisor *InstanceManager::supervise(const HalvexInstance &instance, ServerProcess *process)
@@ -489,6 +443,7 @@ void InstanceManager::adoptSurvivingServers()
 
 void InstanceManager::stopInstance(const HalvexInstance &instance)
 {
+    m_launcher->finish(instance.id);
     ServerSupervisor *server = m_servers.value(instance.id);
     if (!server || server->state() == ServerSupervisor::State::Stopping)
         return;
@@ -510,10 +465,16 @@ void InstanceManager::forceStopInstance(const QUuid &id)
 void InstanceManager::stopAllInstances()
 {
     m_startQueue->clear();
+    m_launcher->finishAll();
     // In list order. The server of a deleted instance was asked to stop by the delete.
     const QList<HalvexInstance> snapshot = m_instances;
     for (const HalvexInstance &instance : snapshot)
         stopInstance(instance);
+}
+
+bool InstanceManager::isLaunching(const QUuid &id) const
+{
+    return m_launcher->isLaunching(id);
 }
 
 bool InstanceManager::hasProcess(const QUuid &id) const

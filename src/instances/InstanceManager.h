@@ -8,6 +8,7 @@
 #include "instances/InstanceLogs.h"
 #include "instances/RegistryEncoder.h"
 #include "instances/RunRecords.h"
+#include "instances/ServerLaunch.h"
 #include "instances/ServerProcess.h"
 
 #include <QDateTime>
@@ -23,6 +24,7 @@
 class AppSettings;
 class LocalHostNames;
 class ServerOutput;
+class ServerLauncher;
 class ServerSupervisor;
 class StartQueue;
 
@@ -44,6 +46,8 @@ public:
         ServerExit exit;
         bool duringStartup = false;
         QDateTime endedAt;
+
+        bool operator==(const LastRun &) const = default;
     };
 
     // Without hostNames the manager leaves the hosts file alone (tests that have none to give).
@@ -108,8 +112,13 @@ public:
     // all of the check itself.
     void prepareLaunchChecks();
     // Checks the configured executable, logging what it finds, and starts it as a child process
-    // with the instance's settings in its environment. Outcomes are reported in the log.
+    // with the instance's settings in its environment. All but the first check happen on a thread
+    // of their own: the instance stays Stopped until the server has been started, and launchEnded
+    // tells how it went. A stop, delete, edit or quit waits for a launch under way. Outcomes are
+    // reported in the log.
     void startInstance(const HalvexInstance &instance);
+    // Whether a launch asked by startInstance() has not ended yet.
+    bool isLaunching(const QUuid &id) const;
     // Asks a running instance's process to end (SIGTERM, never more); the record stays marked
     // running until the process has exited.
     void stopInstance(const HalvexInstance &instance);
@@ -153,6 +162,9 @@ signals:
     void logCleared(const QUuid &id);
     // "Could not save instances.json: <reason>" (or autostart.json)
     void saveFailed(const QString &message);
+    // The launch asked by startInstance() ended, with its lines in the log: started, the server is
+    // Starting; or not, and it stays Stopped.
+    void launchEnded(const QUuid &id, bool started);
     // The server of this id started (the record is marked running), became ready, began stopping,
     // overran its stop, or ended (the record is marked not running).
     void runStateChanged(const QUuid &id);
@@ -168,11 +180,9 @@ private:
     // Refuses the rename while a server runs, and moves the data directory along.
     bool renameDataDirectory(const HalvexInstance &stored, const QString &newName, QString *error);
     void removeDataDirectory(const HalvexInstance &instance);
-    // The launch's look at the executable; false when the launch must stop.
-    bool verifyExecutable(const HalvexInstance &instance, const QString &path);
-    // Logs who holds the port when it is taken; false when the launch must stop.
-    bool verifyPortIsFree(const HalvexInstance &instance);
-    ServerProcess::Variables serverEnvironment(const HalvexInstance &instance);
+    // The variables the server gets, and the lines that show them in the log.
+    ServerProcess::Variables serverEnvironment(const HalvexInstance &instance, QStringList &log) const;
+    void launched(const ServerLaunch::Outcome &outcome);
     void setRunning(const QUuid &id, bool running);
     ServerSupervisor *supervise(const HalvexInstance &instance, ServerProcess *process);
     void serverEnded(ServerSupervisor *supervisor, const ServerExit &exit, bool duringStartup);
@@ -197,9 +207,10 @@ private:
     QString m_outputDirectory;
     RunRecords m_runRecords;
     ServerOutput *m_output;
+    StartQueue *m_startQueue;
+    ServerLauncher *m_launcher;
     // The server of each instance from its start (or adoption) until its process has ended, also
     // after the instance was deleted, so that a quit still reaches it.
-    StartQueue *m_startQueue;
     QHash<QUuid, ServerSupervisor *> m_servers;
     QHash<QUuid, LastRun> m_lastRuns;
     std::chrono::milliseconds m_stopDeadline{std::chrono::seconds(10)};

@@ -62,14 +62,35 @@ ServerProcess::ServerProcess(qint64 pid, bool ownChild, QObject *parent)
     connect(m_watch, &ProcessWatch::ended, this, &ServerProcess::reap);
 }
 
-ServerProcess *ServerProcess::start(const QString &program, const Variables &variables, const QString &outputFile,
-                                    QString *error, QObject *parent)
+QByteArrayList ServerProcess::environmentWith(const Variables &variables)
+{
+    // The environment stays in bytes: decoding and encoding it again would cost more than the
+    // spawn itself, and would mangle a variable that is not valid in the locale's encoding.
+    QByteArrayList entries;
+    for (char **entry = environ; *entry; ++entry) {
+        const QByteArrayView text(*entry);
+        const qsizetype equal = text.indexOf('=');
+        if (equal < 0)
+            continue;
+        const QByteArrayView name = text.first(equal);
+        const bool replaced = std::any_of(variables.cbegin(), variables.cend(),
+                                          [name](const auto &variable) { return variable.first == name; });
+        if (!replaced)
+            entries.append(text.toByteArray());
+    }
+    for (const auto &[name, value] : variables)
+        entries.append(name + '=' + value);
+    return entries;
+}
+
+std::optional<qint64> ServerProcess::spawn(const QString &program, QByteArrayList environment,
+                                           const QString &outputFile, QString *error)
 {
     const int output =
         ::open(QFile::encodeName(outputFile).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0600);
     if (output < 0) {
         *error = QStringLiteral("cannot open %1: %2").arg(outputFile, qt_error_string(errno));
-        return nullptr;
+        return std::nullopt;
     }
     SpawnSetup setup;
     posix_spawn_file_actions_adddup2(&setup.actions, output, STDOUT_FILENO);
@@ -90,25 +111,9 @@ ServerProcess *ServerProcess::start(const QString &program, const Variables &var
 
     const QByteArray path = QFile::encodeName(program);
     char *arguments[] = {const_cast<char *>(path.constData()), nullptr};
-    // The environment stays in bytes: decoding and encoding it again would cost more than the
-    // spawn itself, and would mangle a variable that is not valid in the locale's encoding.
-    QByteArrayList entries;
-    for (char **entry = environ; *entry; ++entry) {
-        const QByteArrayView text(*entry);
-        const qsizetype equal = text.indexOf('=');
-        if (equal < 0)
-            continue;
-        const QByteArrayView name = text.first(equal);
-        const bool replaced = std::any_of(variables.cbegin(), variables.cend(),
-                                          [name](const auto &variable) { return variable.first == name; });
-        if (!replaced)
-            entries.append(text.toByteArray());
-    }
-    for (const auto &[name, value] : variables)
-        entries.append(name + '=' + value);
     std::vector<char *> entryPointers;
-    entryPointers.reserve(entries.size() + 1);
-    for (QByteArray &entry : entries)
+    entryPointers.reserve(environment.size() + 1);
+    for (QByteArray &entry : environment)
         entryPointers.push_back(entry.data());
     entryPointers.push_back(nullptr);
 
@@ -118,8 +123,13 @@ ServerProcess *ServerProcess::start(const QString &program, const Variables &var
     ::close(output);
     if (failure != 0) {
         *error = qt_error_string(failure);
-        return nullptr;
+        return std::nullopt;
     }
+    return pid;
+}
+
+ServerProcess *ServerProcess::started(qint64 pid, QObject *parent)
+{
     return new ServerProcess(pid, true, parent);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -36,13 +37,19 @@ public:
     // Environment variables as names and values in the system's encoding, in the order given.
     using Variables = QList<std::pair<QByteArray, QByteArray>>;
 
+    // The application's own environment with the given variables set over it, as "NAME=value"
+    // entries: what a server started now gets.
+    static QByteArrayList environmentWith(const Variables &variables);
     // Starts program without arguments, in a process group of its own (a terminal's Ctrl+C
-    // reaches the application, which stops its servers in order), with the application's own
-    // environment and the given variables set over it, the application's standard input, and
-    // standard output and error appended to outputFile, which is emptied first. Returns nothing
-    // and sets error (the system's words) on failure.
-    static ServerProcess *start(const QString &program, const Variables &variables, const QString &outputFile,
-                                QString *error, QObject *parent = nullptr);
+    // reaches the application, which stops its servers in order), with this environment, the
+    // application's standard input, and standard output and error appended to outputFile, which is
+    // emptied first. Returns its PID, or nothing with error set (the system's words). Safe on any
+    // thread; the child is not reaped until an owner made by started() sees it end, so its PID
+    // stays its own until then.
+    static std::optional<qint64> spawn(const QString &program, QByteArrayList environment, const QString &outputFile,
+                                       QString *error);
+    // The owner of a child that spawn() started, on the thread that is to watch it.
+    static ServerProcess *started(qint64 pid, QObject *parent = nullptr);
     // A process of an earlier run, if it is still there. Its exit status cannot be learnt.
     static ServerProcess *adopt(qint64 pid, QObject *parent = nullptr);
 

@@ -8,10 +8,11 @@
 
 class InstanceManager;
 
-// Starts instances one per turn of the event loop. A start checks the executable and the port and
-// launches a process, some milliseconds each: hundreds started at once would freeze the window
-// and the tray for seconds. Serves every start of several instances: Start All in the window and
-// the tray, and the instances that start with the application.
+// Starts instances one per turn of the event loop. A start, and the turn that takes its outcome,
+// each cost the window a fraction of a millisecond: hundreds asked in one turn would freeze the
+// window and the tray for as long as all of them together. Serves every start of several
+// instances: Start All in the window and the tray, and the instances that start with the
+// application.
 class StartQueue final : public QObject
 {
     Q_OBJECT

@@ -5,6 +5,7 @@
 #include "TestHome.h"
 
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
 
@@ -61,9 +62,18 @@ private:
     // Host names are given for the tests that look at them, so that no other test ends with a
     // command of the hosts file still running.
     void withHostNames() { m_home = std::make_unique<TestHome>(TestHome::HostNames::InTestFile); }
+    // Starts the instance and waits for the launch to end; whether it started a server.
+    bool launch(const HalvexInstance &instance)
+    {
+        QSignalSpy ended(&manager(), &InstanceManager::launchEnded);
+        manager().startInstance(instance);
+        if (ended.isEmpty() && !ended.wait(15000))
+            return false;
+        return ended.constFirst().at(1).toBool();
+    }
     void startUntil(const HalvexInstance &instance, State state)
     {
-        manager().startInstance(instance);
+        launch(instance);
         QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), state, 15000);
     }
 
@@ -168,7 +178,7 @@ private slots:
         if (quarantined && ::setxattr(native.constData(), "user.com.apple.quarantine", "0081;", 5, 0) != 0)
             QSKIP("This file system keeps no extended attributes");
         const HalvexInstance instance = add(u"checked"_s, content == "<none>" ? QString() : path);
-        manager().startInstance(instance);
+        QVERIFY(!launch(instance));
         const QStringList log = messages(instance);
         lines.replaceInStrings(u"<path>"_s, path);
         QCOMPARE(log.mid(log.indexOf(lines.first()), lines.size()), lines);
@@ -187,7 +197,7 @@ private slots:
         manager().prepareLaunchChecks();
         const HalvexInstance instance = add(u"replaced"_s, path);
         QVERIFY(TestSupport::writeFile(path, "just some words\n"_ba, permissions));
-        manager().startInstance(instance);
+        launch(instance);
         QVERIFY(messages(instance).contains(u"Binary type: ASCII text"_s));
     }
 
@@ -196,7 +206,7 @@ private slots:
         QTcpServer holder;
         QVERIFY(holder.listen(QHostAddress::Any, 0));
         const HalvexInstance instance = add(u"blocked"_s, TestSupport::serverPath(), holder.serverPort());
-        manager().startInstance(instance);
+        QVERIFY(!launch(instance));
         QCOMPARE(messages(instance).last(), u"❌ Port %1 is already in use by %2 (PID %3)"_s.arg(instance.port)
                                                 .arg(ProcessInfo::name(::getpid()))
                                                 .arg(::getpid()));
@@ -211,7 +221,7 @@ private slots:
         withHostNames();
         const HalvexInstance instance = add(u"orders"_s);
         for (const bool deleted : {false, true}) {
-            manager().startInstance(instance);
+            QVERIFY(launch(instance));
             // Running as far as the buttons and the quit are concerned, but not ready yet.
             QCOMPARE(stateOf(instance), State::Starting);
             QVERIFY(current(instance).isRunning);
@@ -238,13 +248,59 @@ private slots:
         }
     }
 
+    // Asked while the launch is under way, a stop, a delete or a quit waits for it and ends the
+    // server it started: none is left running unmanaged.
+    void launchUnderWay_endedByStopDeleteOrQuit_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("stop") << u"stop"_s;
+        QTest::newRow("delete") << u"delete"_s;
+        QTest::newRow("stop all") << u"stop all"_s;
+    }
+    void launchUnderWay_endedByStopDeleteOrQuit()
+    {
+        QFETCH(QString, action);
+        const HalvexInstance instance = add(u"hasty"_s);
+        manager().startInstance(instance);
+        QVERIFY(manager().isLaunching(instance.id));
+        if (action == u"stop")
+            manager().stopInstance(instance);
+        else if (action == u"delete")
+            manager().deleteInstance(instance);
+        else
+            manager().stopAllInstances();
+        QVERIFY(!manager().isLaunching(instance.id));
+        QCOMPARE(stateOf(instance), State::Stopping);
+        const qint64 pid = pidOf(instance);
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Stopped, 15000);
+        QCOMPARE(processState(pid), 0);
+        QVERIFY(runRecords().isEmpty());
+    }
+
+    // The launch decides which data directory the server gets: a rename waits for it, and is then
+    // refused as for any running server.
+    void launchUnderWay_renameWaitsForIt()
+    {
+        const HalvexInstance instance = add(u"hasty"_s);
+        manager().startInstance(instance);
+        HalvexInstance renamed = instance;
+        renamed.name = u"later"_s;
+        QString error;
+        QVERIFY(!manager().updateInstance(renamed, &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(stateOf(instance), State::Starting);
+        QCOMPARE(current(instance).name, u"hasty"_s);
+        manager().stopInstance(current(instance));
+        QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Stopped, 15000);
+    }
+
     // A server that never listens, ignores SIGTERM, and is ended by force only when the user asks.
     void stubbornServer_readyOnAcceptKilledOnRequestOnly()
     {
         manager().setStopDeadline(std::chrono::milliseconds(200));
         const HalvexInstance idle = add(u"idle"_s);
         const HalvexInstance instance = add(u"stubborn"_s, program("ignore_term"));
-        manager().startInstance(instance);
+        QVERIFY(launch(instance));
         QTRY_VERIFY(logged(instance, u"ignoring SIGTERM"_s));
         const qint64 pid = pidOf(instance);
         manager().startInstance(instance); // one server per instance, whatever the caller's copy says
@@ -300,7 +356,7 @@ private slots:
             QCOMPARE(::kill(static_cast<pid_t>(pidOf(instance)), SIGKILL), 0);
         } else {
             qputenv(variable.constData(), value);
-            manager().startInstance(instance);
+            QVERIFY(launch(instance));
             qunsetenv(variable.constData());
         }
         QTRY_COMPARE_WITH_TIMEOUT(stateOf(instance), State::Stopped, 15000);
@@ -378,7 +434,7 @@ private slots:
     void output_partialLinesShown()
     {
         const HalvexInstance instance = add(u"prompt"_s, program("partial_line"));
-        manager().startInstance(instance);
+        QVERIFY(launch(instance));
         QTRY_VERIFY(logged(instance, u"waiting"_s));
         manager().stopInstance(current(instance));
         QTRY_COMPARE(stateOf(instance), State::Stopped);
@@ -393,7 +449,7 @@ private slots:
     {
         qputenv("FLOOD_LINES", "2000000"); // about 80 MB
         const HalvexInstance instance = add(u"flood"_s, program("flood"));
-        manager().startInstance(instance);
+        QVERIFY(launch(instance));
         qunsetenv("FLOOD_LINES");
         const qint64 pid = pidOf(instance);
         QTRY_VERIFY(messages(instance).last().startsWith(u"line "_s));

@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QToolButton>
 #include <QToolTip>
 
@@ -131,7 +132,9 @@ private slots:
         const QString lastRun = view->value(QStringLiteral("Last Run"));
         QVERIFY(lastRun.startsWith(QStringLiteral("ended by signal 9 (SIGKILL) at ")));
         // The next server does not hide how the last one ended.
+        QSignalSpy launched(m_fixture->instances.get(), &InstanceManager::launchEnded);
         QTest::mouseClick(view->startStopButton(), Qt::LeftButton);
+        QVERIFY(launched.wait());
         QCOMPARE(m_fixture->instances->runState(record.id), State::Starting);
         QVERIFY(view->isRowShown(QStringLiteral("Last Run")));
         QCOMPARE(view->value(QStringLiteral("Last Run")), lastRun);

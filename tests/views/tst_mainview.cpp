@@ -129,7 +129,9 @@ private slots:
         const HalvexInstance orders = *m_fixture->instances->instanceNamed(QStringLiteral("orders"));
         const auto rowState = [&] { return State(row(*view, 0).data(InstanceListModel::RunStateRole).toInt()); };
 
+        QSignalSpy launched(m_fixture->instances.get(), &InstanceManager::launchEnded);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->buttonRect(row(*view, 0)).center());
+        QVERIFY(launched.wait());
         QCOMPARE(rowState(), State::Starting); // its port is probed on a later turn
         QTRY_COMPARE_WITH_TIMEOUT(rowState(), State::Running, 15000);
         QVERIFY(!list->selectionModel()->hasSelection());
