@@ -330,7 +330,14 @@ void InstanceDetailView::showRunState()
     // keeps its shape as servers start.
     const auto lastRun = manager->lastRun(m_instanceID);
     FormValue *lastRunValue = m_values.value(QStringLiteral("Last Run"));
-    lastRunValue->setValue(lastRun ? RunStateText::lastRun(*lastRun) : QString());
+    // Written only when it reads otherwise: formatting the time costs as much as the rest of the
+    // change, and a start or a stop leaves the last run as it was.
+    const QDate today = QDate::currentDate();
+    if (lastRun != m_lastRunShown || today != m_lastRunShownOn) {
+        lastRunValue->setValue(lastRun ? RunStateText::lastRun(*lastRun) : QString());
+        m_lastRunShown = lastRun;
+        m_lastRunShownOn = today;
+    }
     // Showing or hiding a row lays the form out again: only when it changes.
     if (lastRunValue->isHidden() == lastRun.has_value())
         m_statusRows->setRowVisible(lastRunValue, lastRun.has_value());

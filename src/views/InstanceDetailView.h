@@ -3,7 +3,9 @@
 
 #include "ViewContext.h"
 #include "core/HalvexInstance.h"
+#include "instances/InstanceManager.h"
 
+#include <QDate>
 #include <QFont>
 #include <QHash>
 #include <QUuid>
@@ -85,6 +87,9 @@ private:
     InstanceTitle *m_title = nullptr;
     QSize m_startStopRoom; // as wide as Start and Stop, in this font:
     QFont m_startStopFont;
+    // What the Last Run row says, on the day it was written (its date shows from the next day on).
+    std::optional<InstanceManager::LastRun> m_lastRunShown;
+    QDate m_lastRunShownOn;
     QToolButton *m_actionsButton = nullptr;
     ProminentButton *m_startStop = nullptr;
     QFormLayout *m_statusRows = nullptr;

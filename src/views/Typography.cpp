@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Typography.h"
 
+#include <QCache>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -73,7 +74,15 @@ QFont withWeight(QFont font, QFont::Weight weight)
 
 int labelWidth(const QFont &font, const QString &text)
 {
-    return qCeil(QFontMetricsF(font).horizontalAdvance(text));
+    // Labels that change as servers start and stop show the same few texts again and again (the
+    // names of the states, of the buttons), and shaping one costs more than the rest of its change.
+    static QCache<std::pair<QFont, QString>, int> widths(256);
+    std::pair key{font, text};
+    if (const int *known = widths.object(key))
+        return *known;
+    const int width = qCeil(QFontMetricsF(font).horizontalAdvance(text));
+    widths.insert(std::move(key), new int(width));
+    return width;
 }
 
 } // namespace Typography

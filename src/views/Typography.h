@@ -17,7 +17,8 @@ QFont monospacedCaption();
 
 QFont withWeight(QFont font, QFont::Weight weight);
 
-// How wide a label showing the text in the font is: the text's advance, rounded up.
+// How wide a label showing the text in the font is: the text's advance, rounded up. For the GUI
+// thread.
 int labelWidth(const QFont &font, const QString &text);
 
 } // namespace Typography
