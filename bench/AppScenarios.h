@@ -12,8 +12,9 @@ class QAbstractItemView;
 // reports the measurements (Bench::report).
 namespace AppScenarios {
 
-// GUI-thread CPU time of startInstance() against QProcess::start() of the same server with the same
-// environment: the first launch of this session alone ("first"), then pairs ("application",
+// The longest GUI-thread block of a launch (the CPU time of startInstance(), or of the turn that
+// takes its outcome, whichever is longer) against QProcess::start() of the same server with the
+// same environment: the first launch of this session alone ("first"), then pairs ("application",
 // "qprocess"). With applicationFirst false, QProcess::start() is the session's first launch.
 int launch(ApplicationShell &shell, bool applicationFirst, int pairs);
 // Imports the export file: the longest the event loop was blocked ("block") and the time until
