@@ -302,7 +302,7 @@ int flood(ApplicationShell &shell, qint64 bytes)
     probe.start();
     detail->startStopButton()->click();
     // The server's end is told once its whole output has been read and handed to the log.
-    const bool ended = Bench::waitUntil([&] { return !manager->hasProcess(id); }, 60000);
+    const bool ended = Bench::waitUntil([&] { return !manager->isLaunching(id) && !manager->hasProcess(id); }, 60000);
     const double elapsed = milliseconds(clock);
     probe.stop();
     const auto run = manager->lastRun(id);
