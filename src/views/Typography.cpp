@@ -23,14 +23,24 @@ double pointSize(const QFont &font)
     return font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();
 }
 
+// Never below the desktop's smallest readable size, nor, on a desktop whose smallest size is
+// larger than its body text, below the body text. Asked of the system once per body font: each
+// question is a font configuration lookup, and the window's first frame asks for a dozen fonts.
+double smallestSize(const QFont &body)
+{
+    static QString askedFor;
+    static double smallest = 0;
+    if (const QString key = body.key(); key != askedFor) {
+        askedFor = key;
+        smallest = qMin(pointSize(QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont)), pointSize(body));
+    }
+    return smallest;
+}
+
 QFont scaled(QFont font, double scale)
 {
     const QFont body = QGuiApplication::font();
-    // Never below the desktop's smallest readable size, nor, on a desktop whose smallest size is
-    // larger than its body text, below the body text.
-    const double floor =
-        qMin(pointSize(QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont)), pointSize(body));
-    font.setPointSizeF(qMax(pointSize(body) * scale, floor));
+    font.setPointSizeF(qMax(pointSize(body) * scale, smallestSize(body)));
     return font;
 }
 
@@ -76,8 +86,9 @@ int labelWidth(const QFont &font, const QString &text)
 {
     // Labels that change as servers start and stop show the same few texts again and again (the
     // names of the states, of the buttons), and shaping one costs more than the rest of its change.
-    static QCache<std::pair<QFont, QString>, int> widths(256);
-    std::pair key{font, text};
+    // By the font's key: a QFont kept until the process ends would outlive the font engines.
+    static QCache<std::pair<QString, QString>, int> widths(256);
+    std::pair key{font.key(), text};
     if (const int *known = widths.object(key))
         return *known;
     const int width = qCeil(QFontMetricsF(font).horizontalAdvance(text));
