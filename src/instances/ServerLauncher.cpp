@@ -8,8 +8,8 @@ ServerLauncher::ServerLauncher(QObject *parent)
     : QObject(parent)
 {
     m_thread.setMaxThreadCount(1);
-    // Kept for the session: making a thread again after an idle half minute costs a launch more
-    // than the launch itself saves.
+    // Kept for the session: otherwise the first launch after an idle half minute would make the
+    // thread again, on the GUI thread.
     m_thread.setExpiryTimeout(-1);
 }
 
