@@ -30,7 +30,7 @@ class StartQueue;
 
 // The registry of instances and everything done to them: the list and its file, the logs, the
 // data directories, and (through its collaborators) launching, stopping and host names.
-// Everything runs on the GUI thread but the registry file's writes.
+// Everything runs on the GUI thread but the registry file's writes and the launches.
 class InstanceManager : public QObject
 {
     Q_OBJECT
