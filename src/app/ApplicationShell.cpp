@@ -19,6 +19,7 @@
 #include "views/DesktopUrlOpener.h"
 #include "views/DialogFileChooser.h"
 #include "views/DialogPrompter.h"
+#include "views/Symbols.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -40,7 +41,7 @@ void configureApplication()
     QApplication::setApplicationName(QStringLiteral("Halvex Kelvane"));
     QApplication::setApplicationVersion(QStringLiteral(HALVEX_KELVANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("halvex-kelvane"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/halvex-kelvane.svg")));
+    QApplication::setWindowIcon(Symbols::picture(QStringLiteral(":/app/halvex-kelvane.svg")));
     QApplication::setQuitOnLastWindowClosed(true);
     QApplication::setStyle(new AccessibleStyle);
 }

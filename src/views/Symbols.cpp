@@ -55,6 +55,14 @@ QIcon themed(const QString &name, const QColor &fallbackColor)
     return tinted(name, fallbackColor);
 }
 
+QIcon picture(const QString &resource)
+{
+    QFile file(resource);
+    // With no currentColor in it, the drawing keeps its own colours whatever the tint.
+    return QIcon(new SymbolIconEngine(resource, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(),
+                                      QColor(Qt::black)));
+}
+
 void markDestructive(QAction *action)
 {
     action->setIcon(tinted(QStringLiteral("trash"), SystemColors::red()));

@@ -14,6 +14,7 @@
 #include "views/MainView.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QSignalSpy>
@@ -96,6 +97,22 @@ private slots:
         ApplicationShell shell;
         shell.window()->show();
         QTRY_VERIFY(shell.window()->mainView()->settingsSheet());
+    }
+
+    // The icon of the window, the tray and the About box is the application's artwork, drawn in its
+    // own colours.
+    void applicationIcon_isTheArtwork()
+    {
+        writeSettings();
+        ApplicationShell shell;
+        const QImage icon = QApplication::windowIcon().pixmap(QSize(64, 64), 1.0).toImage();
+        QCOMPARE(icon.size(), QSize(64, 64));
+        // Inside its rounded square, which is blue.
+        const QColor square = icon.pixelColor(32, 32 - 24);
+        QCOMPARE(square.alpha(), 255);
+        QVERIFY2(square.blue() > 2 * square.red(), qPrintable(square.name()));
+        // Outside it, where nothing is drawn.
+        QCOMPARE(icon.pixelColor(1, 1).alpha(), 0);
     }
 
     // What waits for the window to come up (the first launch's preparation) starts once its first
