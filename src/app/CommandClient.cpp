@@ -3,9 +3,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLocalSocket>
 #include <QProcess>
 #include <QTimer>
 
@@ -37,22 +37,34 @@ CommandClient::CommandClient(QString socketPath, QJsonObject request, bool maySt
     , m_socketPath(std::move(socketPath))
     , m_request(std::move(request))
     , m_mayStartApplication(mayStartApplication)
-    , m_socket(new QLocalSocket(this))
     , m_retry(new QTimer(this))
 {
     m_retry->setSingleShot(true);
     m_retry->setInterval(retryInterval);
     connect(m_retry, &QTimer::timeout, this, &CommandClient::connectToApplication);
-    connect(m_socket, &QLocalSocket::connected, this, [this] {
+}
+
+CommandClient::~CommandClient() = default;
+
+void CommandClient::start()
+{
+    QString error;
+    Network::Module *network = Network::module(&error);
+    if (!network) {
+        print(stderr, QStringLiteral("halvex-kelvane: ") + error);
+        return end(1);
+    }
+    m_link = network->localConnection();
+    m_link->onConnected = [this] {
         m_connected = true;
-        m_socket->write(QJsonDocument(m_request).toJson(QJsonDocument::Compact) + '\n');
-    });
-    connect(m_socket, &QLocalSocket::errorOccurred, this, [this] {
+        m_link->send(QJsonDocument(m_request).toJson(QJsonDocument::Compact) + '\n');
+    };
+    m_link->onError = [this] {
         if (!m_connected)
             connectionFailed();
-    });
-    connect(m_socket, &QLocalSocket::readyRead, this, &CommandClient::readMessages);
-    connect(m_socket, &QLocalSocket::disconnected, this, [this] {
+    };
+    connect(m_link->stream(), &QIODevice::readyRead, this, &CommandClient::readMessages);
+    m_link->onDisconnected = [this] {
         readMessages();
         if (m_ended)
             return;
@@ -61,19 +73,15 @@ CommandClient::CommandClient(QString socketPath, QJsonObject request, bool maySt
             return end(0);
         print(stderr, QStringLiteral("halvex-kelvane: the application closed the connection without an answer"));
         end(1);
-    });
-}
-
-void CommandClient::start()
-{
+    };
     m_patience.setRemainingTime(patience);
     connectToApplication();
 }
 
 void CommandClient::connectToApplication()
 {
-    m_socket->abort();
-    m_socket->connectToServer(m_socketPath);
+    m_link->abort();
+    m_link->connectToServer(m_socketPath);
 }
 
 void CommandClient::connectionFailed()
@@ -87,7 +95,7 @@ void CommandClient::connectionFailed()
     }
     if (m_patience.hasExpired()) {
         print(stderr, QStringLiteral("halvex-kelvane: the application does not answer at %1: %2")
-                          .arg(m_socketPath, m_socket->errorString()));
+                          .arg(m_socketPath, m_link->errorString()));
         return end(1);
     }
     m_retry->start();
@@ -116,8 +124,8 @@ bool CommandClient::startApplication()
 
 void CommandClient::readMessages()
 {
-    while (!m_ended && m_socket->canReadLine()) {
-        const QJsonDocument document = QJsonDocument::fromJson(m_socket->readLine());
+    while (!m_ended && m_link->stream()->canReadLine()) {
+        const QJsonDocument document = QJsonDocument::fromJson(m_link->stream()->readLine());
         if (!document.isObject()) {
             print(stderr, QStringLiteral("halvex-kelvane: the application's answer is not JSON"));
             return end(1);

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/Network.h"
+
 #include <QDeadlineTimer>
 #include <QJsonObject>
 #include <QObject>
 
-class QLocalSocket;
+#include <memory>
+
 class QTimer;
 
 // The command line's end of the command channel: reaches the running application, starting one in
@@ -19,6 +22,7 @@ public:
     // mayStartApplication: when no application answers, start one in the background and wait for
     // it; otherwise only wait for the one that holds the lock to answer.
     CommandClient(QString socketPath, QJsonObject request, bool mayStartApplication, QObject *parent = nullptr);
+    ~CommandClient() override;
 
     // Call from the event loop.
     void start();
@@ -39,7 +43,7 @@ private:
     QString m_socketPath;
     QJsonObject m_request;
     bool m_mayStartApplication;
-    QLocalSocket *m_socket;
+    std::unique_ptr<Network::LocalConnection> m_link;
     QTimer *m_retry;
     QDeadlineTimer m_patience;
     // When the application may be started (again); a default deadline has passed already.

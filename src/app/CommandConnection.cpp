@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "CommandConnection.h"
 
+#include <QIODevice>
 #include <QJsonDocument>
-#include <QLocalSocket>
 
 namespace {
 
@@ -11,14 +11,15 @@ constexpr qint64 longestRequest = 64 * 1024;
 
 } // namespace
 
-CommandConnection::CommandConnection(QLocalSocket *socket, QObject *parent)
+CommandConnection::CommandConnection(std::unique_ptr<Network::LocalConnection> link, QObject *parent)
     : QObject(parent)
-    , m_socket(socket)
+    , m_link(std::move(link))
 {
-    m_socket->setParent(this);
-    connect(m_socket, &QLocalSocket::readyRead, this, &CommandConnection::readRequest);
-    connect(m_socket, &QLocalSocket::disconnected, this, &QObject::deleteLater);
+    connect(m_link->stream(), &QIODevice::readyRead, this, &CommandConnection::readRequest);
+    m_link->onDisconnected = [this] { deleteLater(); };
 }
+
+CommandConnection::~CommandConnection() = default;
 
 void CommandConnection::start()
 {
@@ -29,14 +30,15 @@ void CommandConnection::readRequest()
 {
     if (m_requested)
         return;
-    if (!m_socket->canReadLine()) {
-        if (m_socket->bytesAvailable() > longestRequest)
+    QIODevice *stream = m_link->stream();
+    if (!stream->canReadLine()) {
+        if (stream->bytesAvailable() > longestRequest)
             fail(2, QStringLiteral("The request is too long"));
         return;
     }
     m_requested = true;
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(m_socket->readLine(longestRequest), &error);
+    const QJsonDocument document = QJsonDocument::fromJson(stream->readLine(longestRequest), &error);
     if (!document.isObject()) {
         fail(2, QStringLiteral("The request is not a JSON object: ") + error.errorString());
         return;
@@ -46,9 +48,7 @@ void CommandConnection::readRequest()
 
 void CommandConnection::write(const QJsonObject &message)
 {
-    m_socket->write(QJsonDocument(message).toJson(QJsonDocument::Compact) + '\n');
-    // Written now, so that an answer sent just before the application quits still gets out.
-    m_socket->flush();
+    m_link->send(QJsonDocument(message).toJson(QJsonDocument::Compact) + '\n');
 }
 
 void CommandConnection::send(const QJsonObject &message)
@@ -63,7 +63,7 @@ void CommandConnection::finish(QJsonObject answer, int exitCode)
         return;
     answer.insert(QStringLiteral("exit"), exitCode);
     write(answer);
-    m_socket->disconnectFromServer();
+    m_link->disconnect();
 }
 
 void CommandConnection::fail(int exitCode, const QString &error)

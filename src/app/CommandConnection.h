@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/Network.h"
+
 #include <QJsonObject>
 #include <QObject>
 
-class QLocalSocket;
+#include <memory>
 
 // One client of the command channel. Its request is one JSON object on one line; the answer is
 // one JSON object on one line, carrying the exit code the client ends with ("exit"). A followed
@@ -15,8 +17,8 @@ class CommandConnection final : public QObject
     Q_OBJECT
 
 public:
-    // Takes the socket over.
-    explicit CommandConnection(QLocalSocket *socket, QObject *parent = nullptr);
+    explicit CommandConnection(std::unique_ptr<Network::LocalConnection> link, QObject *parent = nullptr);
+    ~CommandConnection() override;
 
     // Reads the request once it has arrived (it may have already): call once connected to requested.
     void start();
@@ -34,7 +36,7 @@ private:
     void readRequest();
     void write(const QJsonObject &message);
 
-    QLocalSocket *m_socket;
+    std::unique_ptr<Network::LocalConnection> m_link;
     bool m_requested = false;
     bool m_finished = false;
 };

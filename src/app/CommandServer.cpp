@@ -4,36 +4,35 @@
 #include "CommandConnection.h"
 #include "CommandHandler.h"
 
-#include <QLocalServer>
-#include <QLocalSocket>
-
 CommandServer::CommandServer(CommandHandler *handler, QObject *parent)
     : QObject(parent)
     , m_handler(handler)
-    , m_server(new QLocalServer(this))
-{
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(m_server, &QLocalServer::newConnection, this, &CommandServer::acceptPending);
-}
+{}
+
+CommandServer::~CommandServer() = default;
 
 bool CommandServer::listen(const QString &path, QString *error)
 {
-    QLocalServer::removeServer(path);
-    if (m_server->listen(path))
-        return true;
-    *error = m_server->errorString();
-    return false;
+    if (!m_server) {
+        Network::Module *network = Network::module(error);
+        if (!network)
+            return false;
+        m_server = network->localServer();
+        m_server->onNewConnection = [this] { acceptPending(); };
+    }
+    return m_server->listen(path, error);
 }
 
 void CommandServer::close()
 {
-    m_server->close();
+    if (m_server)
+        m_server->close();
 }
 
 void CommandServer::acceptPending()
 {
-    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        auto *connection = new CommandConnection(socket, this);
+    while (std::unique_ptr<Network::LocalConnection> link = m_server->nextConnection()) {
+        auto *connection = new CommandConnection(std::move(link), this);
         connect(connection, &CommandConnection::requested, m_handler,
                 [this, connection](const QJsonObject &request) { m_handler->handle(request, connection); });
         connection->start();

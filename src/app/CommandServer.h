@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/Network.h"
+
 #include <QObject>
 
+#include <memory>
+
 class CommandHandler;
-class QLocalServer;
 
 // The running application's end of the command channel: a local socket only this user can reach.
 // Each client becomes a CommandConnection whose request the handler answers.
@@ -14,6 +17,7 @@ class CommandServer final : public QObject
 
 public:
     explicit CommandServer(CommandHandler *handler, QObject *parent = nullptr);
+    ~CommandServer() override;
 
     // Only for the holder of the single-instance lock: a socket found at path belongs to an
     // application that is gone, and is removed first. Sets error on failure.
@@ -25,5 +29,5 @@ private:
     void acceptPending();
 
     CommandHandler *m_handler;
-    QLocalServer *m_server;
+    std::unique_ptr<Network::LocalServer> m_server;
 };

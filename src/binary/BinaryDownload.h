@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QNetworkRequest>
+#include "platform/Network.h"
+
 #include <QObject>
-#include <QPointer>
 #include <QTemporaryFile>
 
-class QNetworkAccessManager;
-class QNetworkReply;
+#include <memory>
 
 // One transfer of a release payload, streamed into a temporary file in a given directory (the
 // one it will be installed into, so the install can rename rather than copy). Deletes nothing
@@ -17,9 +16,10 @@ class BinaryDownload : public QObject
     Q_OBJECT
 
 public:
-    explicit BinaryDownload(QNetworkAccessManager *network, const QString &directory, QObject *parent = nullptr);
+    explicit BinaryDownload(Network::HttpClient *network, const QString &directory, QObject *parent = nullptr);
+    ~BinaryDownload() override;
 
-    void start(const QNetworkRequest &request);
+    void start(const Network::HttpRequest &request);
 
 signals:
     // Fraction of the announced size received so far, 0 to 1.
@@ -29,12 +29,13 @@ signals:
     void finished(const QString &payloadPath, const QString &error);
 
 private:
-    void receive();
-    void complete();
+    // Writes what has arrived; false once anything could not be written.
+    bool store();
+    void complete(const Network::HttpOutcome &outcome);
     void fail(const QString &error);
 
-    QNetworkAccessManager *m_network;
+    Network::HttpClient *m_network;
     QTemporaryFile m_payload;
-    QPointer<QNetworkReply> m_reply;
+    std::unique_ptr<Network::HttpTransfer> m_reply;
     bool m_storeFailed = false;
 };

@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
-#include <QNetworkAccessManager>
 #include <QPointer>
 #include <QThreadPool>
 
@@ -133,16 +132,20 @@ void BinaryManager::downloadBinary()
     if (!url.isValid() || url.scheme() != QStringLiteral("https") || url.host().isEmpty())
         return finishDownload(QStringLiteral("Invalid download URL"));
 
-    QNetworkRequest request(url);
     // The network stack and the TLS backend cost milliseconds to set up: only a download pays.
-    request.setSslConfiguration(m_sslConfiguration.value_or(QSslConfiguration::defaultConfiguration()));
-    if (!m_network)
-        m_network = new QNetworkAccessManager(this);
-    // Starting from https, this follows redirects to https only.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setTransferTimeout(int(m_transferTimeout.count()));
+    if (!m_network) {
+        QString error;
+        Network::Module *network = Network::module(&error);
+        if (!network)
+            return finishDownload(QStringLiteral("Download failed: ") + error);
+        m_network = network->httpClient();
+    }
+    m_network->setCertificateAuthorities(m_certificateAuthorities);
+    Network::HttpRequest request;
+    request.url = url;
+    request.transferTimeout = m_transferTimeout;
 
-    auto *download = new BinaryDownload(m_network, m_paths.directory(), this);
+    auto *download = new BinaryDownload(m_network.get(), m_paths.directory(), this);
     connect(download, &BinaryDownload::progressed, this, &BinaryManager::setProgress);
     connect(download, &BinaryDownload::finished, this,
             [this, download](const QString &payloadPath, const QString &error) {

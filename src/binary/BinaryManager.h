@@ -2,20 +2,20 @@
 #pragma once
 
 #include "core/AppPaths.h"
+#include "platform/Network.h"
 
 #include <QObject>
-#include <QSslConfiguration>
 #include <QString>
 #include <QUrl>
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class AppSettings;
 class FileChooser;
 class QFileSystemWatcher;
-class QNetworkAccessManager;
 
 // Obtains the server executable: downloads and installs the latest release, or lets the user
 // pick a file and makes it runnable. Its state is published through changed(), which also
@@ -47,8 +47,9 @@ public:
     void downloadBinary();
     void selectBinary(std::function<void(bool stored)> completion = {});
 
-    // The TLS settings of the download, for a release server with its own certificate authority.
-    void setSslConfiguration(const QSslConfiguration &configuration) { m_sslConfiguration = configuration; }
+    // The certificate authorities (PEM) that alone are trusted for the download, for a release
+    // server with an authority of its own.
+    void setCertificateAuthorities(const QByteArray &pem) { m_certificateAuthorities = pem; }
     // How long a download may go without receiving anything.
     void setTransferTimeout(std::chrono::milliseconds timeout) { m_transferTimeout = timeout; }
 
@@ -81,10 +82,10 @@ private:
     AppPaths m_paths;
     FileChooser *m_fileChooser;
     QUrl m_releaseBaseUrl;
-    QNetworkAccessManager *m_network = nullptr;
+    std::unique_ptr<Network::HttpClient> m_network;
     QFileSystemWatcher *m_watcher = nullptr;
     BinaryFileState m_binaryFileState;
-    std::optional<QSslConfiguration> m_sslConfiguration;
+    QByteArray m_certificateAuthorities;
     std::chrono::milliseconds m_transferTimeout;
     bool m_isDownloading = false;
     double m_downloadProgress = 0;

@@ -3,21 +3,16 @@
 
 #include "platform/ProcessInfo.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QUrl>
 
 HealthMonitor::HealthMonitor(QObject *parent)
     : QObject(parent)
-    , m_network(new QNetworkAccessManager(this))
 {
-    // The server is on this machine: a proxy from the environment must not stand in between.
-    m_network->setProxy(QNetworkProxy::NoProxy);
     m_timer.setInterval(defaultInterval);
     connect(&m_timer, &QTimer::timeout, this, &HealthMonitor::poll);
 }
+
+HealthMonitor::~HealthMonitor() = default;
 
 void HealthMonitor::watch(qint64 pid, quint16 port)
 {
@@ -34,12 +29,8 @@ void HealthMonitor::watch(qint64 pid, quint16 port)
 void HealthMonitor::stop()
 {
     m_timer.stop();
-    if (m_reply) {
-        // Aborting reports the reply as finished, which must not count as the server's answer.
-        QNetworkReply *reply = std::exchange(m_reply, nullptr);
-        reply->abort();
-        reply->deleteLater();
-    }
+    // Ended without an outcome, which must not count as the server's answer.
+    m_reply.reset();
 }
 
 void HealthMonitor::setInterval(std::chrono::milliseconds interval)
@@ -54,26 +45,32 @@ void HealthMonitor::poll()
     // A server slower than the interval is asked again only once it has answered.
     if (m_reply)
         return;
-    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1/health").arg(m_port)));
-    request.setTransferTimeout(static_cast<int>(answerTimeout.count()));
+    if (!m_network) {
+        Network::Module *network = Network::module();
+        if (!network) {
+            answered(Network::HttpOutcome{});
+            return;
+        }
+        m_network = network->httpClient();
+        // The server is on this machine: a proxy from the environment must not stand in between.
+        m_network->connectDirectly();
+    }
+    Network::HttpRequest request;
+    request.url = QUrl(QStringLiteral("http://127.0.0.1:%1/health").arg(m_port));
+    request.transferTimeout = answerTimeout;
     m_reply = m_network->get(request);
-    QNetworkReply *reply = m_reply;
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { answered(reply); });
+    m_reply->onFinished = [this](const Network::HttpOutcome &outcome) {
+        m_reply.reset();
+        answered(outcome);
+    };
 }
 
-void HealthMonitor::answered(QNetworkReply *reply)
+void HealthMonitor::answered(const Network::HttpOutcome &outcome)
 {
-    reply->deleteLater();
-    if (reply != m_reply)
-        return;
-    m_reply = nullptr;
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid()) {
+    m_reading.status = outcome.status;
+    if (outcome.status == 0)
         m_reading.answer = Answer::NoAnswer;
-        m_reading.status = 0;
-    } else {
-        m_reading.status = status.toInt();
-        m_reading.answer = m_reading.status == 200 ? Answer::Ok : Answer::Status;
-    }
+    else
+        m_reading.answer = outcome.status == 200 ? Answer::Ok : Answer::Status;
     emit updated();
 }

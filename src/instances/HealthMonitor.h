@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/Network.h"
+
 #include <QObject>
 #include <QTimer>
 
 #include <chrono>
+#include <memory>
 #include <optional>
-
-class QNetworkAccessManager;
-class QNetworkReply;
 
 // Looks after one running server while somebody looks at it: asks its /health at once and then
 // every few seconds, and reads its resident memory. Nothing is asked of a server that is not
@@ -36,6 +36,7 @@ public:
     static constexpr std::chrono::milliseconds answerTimeout{2000};
 
     explicit HealthMonitor(QObject *parent = nullptr);
+    ~HealthMonitor() override;
 
     // Watches the server with this process id that listens on port; what was watched before is
     // let go.
@@ -53,11 +54,12 @@ signals:
 
 private:
     void poll();
-    void answered(QNetworkReply *reply);
+    void answered(const Network::HttpOutcome &outcome);
 
-    QNetworkAccessManager *m_network;
+    // Made at the first question: the network module is loaded only once a server is looked at.
+    std::unique_ptr<Network::HttpClient> m_network;
     QTimer m_timer;
-    QNetworkReply *m_reply = nullptr;
+    std::unique_ptr<Network::HttpTransfer> m_reply;
     qint64 m_pid = 0;
     quint16 m_port = 0;
     Reading m_reading;

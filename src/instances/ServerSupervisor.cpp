@@ -4,7 +4,6 @@
 #include "ServerOutput.h"
 
 #include <QDeadlineTimer>
-#include <QTcpSocket>
 #include <QTimer>
 
 namespace {
@@ -40,8 +39,7 @@ ServerSupervisor::ServerSupervisor(const QUuid &id, quint16 port, ServerProcess 
         m_exit = exit;
         m_probeTimer->stop();
         m_stopDeadline->stop();
-        if (m_probe)
-            m_probe->abort();
+        m_probe.reset();
         // The end is told once the output written before it has been read.
         m_output->finish(m_id);
     });
@@ -61,24 +59,30 @@ void ServerSupervisor::probe()
     if (m_state != State::Starting)
         return;
     if (!m_probe) {
-        m_probe = new QTcpSocket(this);
-        connect(m_probe, &QTcpSocket::connected, this, [this] {
-            m_probe->abort();
+        // Without the network module the port is never seen to accept: the log says so once the
+        // start-up takes too long.
+        if (Network::Module *network = Network::module())
+            m_probe = network->portKnock();
+        else
+            return refused();
+        m_probe->onAnswer = [this](bool accepted) {
+            if (!accepted)
+                return refused();
             m_wasReady = true;
             m_state = State::Running;
             emit ready();
-        });
-        connect(m_probe, &QTcpSocket::errorOccurred, this, [this] {
-            m_probe->abort();
-            const qint64 waited = QDeadlineTimer::current().deadline() - m_probingSinceMs;
-            if (waited >= std::chrono::milliseconds(readinessDeadline).count() &&
-                !std::exchange(m_readinessReported, true))
-                emit readinessOverdue();
-            m_probeDelayMs = qBound(firstProbeDelayMs, m_probeDelayMs * 2, longestProbeDelayMs);
-            m_probeTimer->start(m_probeDelayMs);
-        });
+        };
     }
-    m_probe->connectToHost(QHostAddress(QHostAddress::LocalHost), m_port);
+    m_probe->knock(m_port);
+}
+
+void ServerSupervisor::refused()
+{
+    const qint64 waited = QDeadlineTimer::current().deadline() - m_probingSinceMs;
+    if (waited >= std::chrono::milliseconds(readinessDeadline).count() && !std::exchange(m_readinessReported, true))
+        emit readinessOverdue();
+    m_probeDelayMs = qBound(firstProbeDelayMs, m_probeDelayMs * 2, longestProbeDelayMs);
+    m_probeTimer->start(m_probeDelayMs);
 }
 
 void ServerSupervisor::stop()

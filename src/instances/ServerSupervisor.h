@@ -2,14 +2,15 @@
 #pragma once
 
 #include "ServerProcess.h"
+#include "platform/Network.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QUuid>
 
 #include <chrono>
+#include <memory>
 
-class QTcpSocket;
 class QTimer;
 class ServerOutput;
 
@@ -57,6 +58,8 @@ signals:
 
 private:
     void probe();
+    // The port did not accept a connection (yet): looked at again, later each time.
+    void refused();
 
     QUuid m_id;
     quint16 m_port;
@@ -68,7 +71,7 @@ private:
     bool m_stopOverdue = false;
     QDateTime m_since;
     ServerExit m_exit;
-    QTcpSocket *m_probe = nullptr;
+    std::unique_ptr<Network::PortKnock> m_probe;
     QTimer *m_probeTimer;
     QTimer *m_stopDeadline;
     int m_probeDelayMs = 0;

@@ -125,7 +125,7 @@ private:
     void createManager(const QUrl &base, const AppPaths &paths)
     {
         m_manager = std::make_unique<BinaryManager>(m_settings.get(), paths, &m_chooser, base);
-        m_manager->setSslConfiguration(m_server->clientConfiguration());
+        m_manager->setCertificateAuthorities(m_server->certificateAuthority());
     }
     bool runDownload()
     {

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+#include "Network.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLibrary>
+
+namespace Network {
+namespace {
+
+// The installed program loads the installed module and nothing else; a program of the build
+// tree (the application, the tests) loads the module built beside it.
+QString modulePath()
+{
+    const QString installedProgramDir = QFileInfo(QStringLiteral(HALVEX_INSTALLED_BINDIR)).canonicalFilePath();
+    if (!installedProgramDir.isEmpty() &&
+        installedProgramDir == QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath())
+        return QStringLiteral(HALVEX_INSTALLED_NETWORK_MODULE);
+    return QStringLiteral(HALVEX_BUILT_NETWORK_MODULE);
+}
+
+} // namespace
+
+Module *module(QString *error)
+{
+    static QString loadError;
+    static Module *const loaded = []() -> Module * {
+        QLibrary library(modulePath());
+        using Entry = Module *(*)();
+        const auto entry = reinterpret_cast<Entry>(library.resolve(HALVEX_NETWORK_MODULE_ENTRY));
+        if (!entry) {
+            loadError = QStringLiteral("the network module cannot be loaded: ") + library.errorString();
+            return nullptr;
+        }
+        // Kept loaded: its objects live until the application ends.
+        return entry();
+    }();
+    if (!loaded && error)
+        *error = loadError;
+    return loaded;
+}
+
+} // namespace Network
