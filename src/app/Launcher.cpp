@@ -37,6 +37,25 @@ int runClient(int &argc, char **argv, const QJsonObject &request, bool mayStartA
     return QCoreApplication::exec();
 }
 
+// Calls then once, at the first of: sender's signal when ready() says so, or the time-out.
+template<typename Sender, typename Signal>
+void onceFirstOf(Sender *sender, Signal signal, std::function<bool()> ready, std::chrono::milliseconds timeout,
+                 std::function<void()> then)
+{
+    auto *waiting = new QObject(sender);
+    auto done = [waiting, then = std::move(then), fired = std::make_shared<bool>(false)] {
+        if (std::exchange(*fired, true))
+            return;
+        waiting->deleteLater();
+        then();
+    };
+    QObject::connect(sender, signal, waiting, [ready = std::move(ready), done] {
+        if (ready())
+            done();
+    });
+    QTimer::singleShot(timeout, waiting, done);
+}
+
 // Servers found still running from an earlier session are Starting until their port has been seen
 // to accept, which takes a turn or two of the event loop. The channel opens once that is done (or
 // a while has passed), so that its first answers do not call a running server "starting".
@@ -50,19 +69,7 @@ void whenAdoptedServersSettled(InstanceManager *instances, std::function<void()>
     };
     if (settled())
         return then();
-    auto *waiting = new QObject(instances);
-    // Once, whichever comes first.
-    auto done = [waiting, then = std::move(then), fired = std::make_shared<bool>(false)] {
-        if (std::exchange(*fired, true))
-            return;
-        waiting->deleteLater();
-        then();
-    };
-    QObject::connect(instances, &InstanceManager::runStateChanged, waiting, [settled, done] {
-        if (settled())
-            done();
-    });
-    QTimer::singleShot(std::chrono::seconds(2), waiting, done);
+    onceFirstOf(instances, &InstanceManager::runStateChanged, settled, std::chrono::seconds(2), std::move(then));
 }
 
 int runApplication(int &argc, char **argv, bool background)
@@ -78,17 +85,27 @@ int runApplication(int &argc, char **argv, bool background)
     ApplicationShell shell;
     CommandHandler handler(shell.instances(), shell.importExport(), shell.window());
     CommandServer server(&handler);
-    whenAdoptedServersSettled(shell.instances(), [&server] {
-        QString error;
-        if (!server.listen(SingleInstance::socketPath(), &error))
-            print(stderr, QStringLiteral("halvex-kelvane: the command line cannot reach this application: ") + error);
-    });
+    const auto openChannel = [&shell, &server] {
+        whenAdoptedServersSettled(shell.instances(), [&server] {
+            QString error;
+            if (!server.listen(SingleInstance::socketPath(), &error))
+                print(stderr,
+                      QStringLiteral("halvex-kelvane: the command line cannot reach this application: ") + error);
+        });
+    };
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &server, &CommandServer::close);
 
-    if (background)
+    if (background) {
         shell.instances()->prepareLaunchChecks();
-    else
+        openChannel();
+    } else {
+        // The channel loads the network module, which the window's first frame does not need: it
+        // opens once that frame is on the screen (or after a second, for a window not drawn). A
+        // command sent meanwhile waits, as the command line waits for any application to answer.
+        onceFirstOf(
+            shell.window(), &ContentView::firstPainted, [] { return true; }, std::chrono::seconds(1), openChannel);
         shell.window()->show();
+    }
     return QApplication::exec();
 }
 

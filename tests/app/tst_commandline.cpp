@@ -266,6 +266,27 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(hosts(), QByteArray("127.0.0.1 localhost\n"), 15000);
     }
 
+    // The window's application opens the command channel once its window is up: a command sent
+    // from then on reaches it, and no second application is made.
+    void windowApplication_answersCommands()
+    {
+        QProcess window;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        window.setProcessEnvironment(environment);
+        window.start(m_program, {});
+        QVERIFY(window.waitForStarted());
+        const Outcome status = run(u"status alpha-1"_s);
+        QCOMPARE(status.exitCode, 3); // not running
+        QCOMPARE(status.out.trimmed(), u"stopped"_s);
+        QCOMPARE(applicationPid(), window.processId());
+        QCOMPARE(run(u"quit"_s).exitCode, 0);
+        QVERIFY(window.waitForFinished(15000));
+        // Its own complaints, not the offscreen platform's notes.
+        const QByteArray errors = window.readAllStandardError();
+        QVERIFY2(!errors.contains("halvex-kelvane:"), errors.constData());
+    }
+
     void oneApplication_takesEveryLaunch_andACrashedOneIsReplaced()
     {
         QCOMPARE(run(u"start alpha-1 --wait"_s).exitCode, 0);
