@@ -315,6 +315,10 @@ std::optional<QList<HalvexInstance>> RegistryEncoder::read(const QByteArray &byt
         return std::nullopt;
     text = text.sliced(1);
     QList<Encoded> encoded;
+    // Room for as many records as the bytes can hold (none is shorter than its keys, its id and
+    // the shortest values), so that thousands are not moved again and again as the list grows.
+    constexpr qsizetype shortestRecord = 126;
+    encoded.reserve(bytes.size() / shortestRecord + 1);
     QByteArray written;
     RecordReader reader(text);
     while (!text.isEmpty() && text.front() != ']') {
