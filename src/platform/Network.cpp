@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "Network.h"
 
+#include "InstalledProgram.h"
+
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QLibrary>
 
 namespace Network {
@@ -12,9 +13,7 @@ namespace {
 // tree (the application, the tests) loads the module built beside it.
 QString modulePath()
 {
-    const QString installedProgramDir = QFileInfo(QStringLiteral(HALVEX_INSTALLED_BINDIR)).canonicalFilePath();
-    if (!installedProgramDir.isEmpty() &&
-        installedProgramDir == QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath())
+    if (isInstalledProgram(QStringLiteral(HALVEX_INSTALLED_BINDIR), QCoreApplication::applicationDirPath()))
         return QStringLiteral(HALVEX_INSTALLED_NETWORK_MODULE);
     return QStringLiteral(HALVEX_BUILT_NETWORK_MODULE);
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "PrivilegedCommandRunner.h"
 
+#include "InstalledProgram.h"
+
 #include <QFileInfo>
 #include <QPointer>
 #include <QProcess>
@@ -24,8 +26,7 @@ std::optional<QString> PrivilegedCommandRunner::installedHelper(const QString &h
                                                                 const QString &installedProgramDir,
                                                                 const QString &programDir)
 {
-    const QString installed = QFileInfo(installedProgramDir).canonicalFilePath();
-    if (installed.isEmpty() || installed != QFileInfo(programDir).canonicalFilePath())
+    if (!isInstalledProgram(installedProgramDir, programDir))
         return std::nullopt;
     const QFileInfo helper(helperPath);
     if (!helper.isFile() || !helper.isExecutable())
