@@ -72,10 +72,15 @@ InstanceManager::~InstanceManager() = default;
 
 std::optional<HalvexInstance> InstanceManager::instance(const QUuid &id) const
 {
-    const auto found = m_positions.constFind(id);
-    if (found == m_positions.cend())
+    const qsizetype found = position(id);
+    if (found < 0)
         return std::nullopt;
-    return m_instances.at(*found);
+    return m_instances.at(found);
+}
+
+qsizetype InstanceManager::position(const QUuid &id) const
+{
+    return m_positions.value(id, -1);
 }
 
 void InstanceManager::reindex()

@@ -60,6 +60,8 @@ public:
     const QList<HalvexInstance> &instances() const { return m_instances; }
     // The first record with this id, in list order; found without a search of the list.
     std::optional<HalvexInstance> instance(const QUuid &id) const;
+    // Where that record is in instances(); -1 when no record has this id.
+    qsizetype position(const QUuid &id) const;
     // The instance of this name, compared without regard to case; an exact match wins over one
     // that differs in case only.
     std::optional<HalvexInstance> instanceNamed(const QString &name) const;

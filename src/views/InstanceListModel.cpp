@@ -9,7 +9,6 @@ InstanceListModel::InstanceListModel(InstanceManager *manager, QObject *parent)
     , m_manager(manager)
     , m_ids(registryIds())
 {
-    reindex();
     connect(m_manager, &InstanceManager::instancesAdded, this, &InstanceListModel::append);
     connect(m_manager, &InstanceManager::instanceRemoved, this, &InstanceListModel::remove);
     connect(m_manager, &InstanceManager::instanceUpdated, this, &InstanceListModel::changed);
@@ -51,8 +50,12 @@ QVariant InstanceListModel::data(const QModelIndex &index, int role) const
 
 QModelIndex InstanceListModel::indexOf(const QUuid &id) const
 {
-    const auto found = m_rows.constFind(id);
-    return found == m_rows.cend() ? QModelIndex() : index(*found);
+    // The rows are the registry's records in its order, so the manager's index finds a row without
+    // a search. Only while the model has still to follow an announced change do the two differ.
+    const qsizetype position = m_manager->position(id);
+    const qsizetype row =
+        position >= 0 && position < m_ids.size() && m_ids.at(position) == id ? position : m_ids.indexOf(id);
+    return row < 0 ? QModelIndex() : index(static_cast<int>(row));
 }
 
 QUuid InstanceListModel::id(const QModelIndex &index) const
@@ -66,11 +69,7 @@ void InstanceListModel::append(const QList<QUuid> &ids)
         return;
     const int first = static_cast<int>(m_ids.size());
     beginInsertRows(QModelIndex(), first, first + static_cast<int>(ids.size()) - 1);
-    for (const QUuid &id : ids) {
-        if (!m_rows.contains(id))
-            m_rows.insert(id, static_cast<int>(m_ids.size()));
-        m_ids.append(id);
-    }
+    m_ids.append(ids);
     endInsertRows();
 }
 
@@ -81,7 +80,6 @@ void InstanceListModel::remove(const QUuid &id)
             continue;
         beginRemoveRows(QModelIndex(), row, row);
         m_ids.removeAt(row);
-        reindex();
         endRemoveRows();
     }
 }
@@ -97,7 +95,6 @@ void InstanceListModel::reload()
 {
     beginResetModel();
     m_ids = registryIds();
-    reindex();
     endResetModel();
 }
 
@@ -108,14 +105,4 @@ QList<QUuid> InstanceListModel::registryIds() const
     for (const HalvexInstance &instance : m_manager->instances())
         ids.append(instance.id);
     return ids;
-}
-
-void InstanceListModel::reindex()
-{
-    m_rows.clear();
-    m_rows.reserve(m_ids.size());
-    for (int row = 0; row < m_ids.size(); ++row) {
-        if (!m_rows.contains(m_ids.at(row)))
-            m_rows.insert(m_ids.at(row), row);
-    }
 }

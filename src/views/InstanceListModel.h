@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QAbstractListModel>
-#include <QHash>
 #include <QList>
 #include <QUuid>
 
@@ -41,10 +40,7 @@ private:
     void changed(const QUuid &id);
     void reload();
     QList<QUuid> registryIds() const;
-    void reindex();
 
     InstanceManager *m_manager;
     QList<QUuid> m_ids;
-    // The first row of each id.
-    QHash<QUuid, int> m_rows;
 };

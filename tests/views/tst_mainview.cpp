@@ -236,6 +236,24 @@ private slots:
         QCOMPARE(view.detailView()->value(QStringLiteral("Name")), QStringLiteral("invoices"));
     }
 
+    // Rows are found through the manager's index; whoever is told of a deletion before the list
+    // still finds each row where the list shows it.
+    void rows_areFoundWhileTheListCatchesUp()
+    {
+        m_fixture = std::make_unique<ViewFixture>();
+        const QList<QUuid> ids = add(3);
+        QObject receiver;
+        InstanceListModel *model = nullptr;
+        QList<int> seen;
+        connect(m_fixture->instances.get(), &InstanceManager::instanceRemoved, &receiver,
+                [&] { seen.append(model->indexOf(ids.at(2)).row()); });
+        InstanceListModel list(m_fixture->instances.get());
+        model = &list;
+        m_fixture->instances->deleteInstance(m_fixture->current(ids.at(0)));
+        QCOMPARE(seen, QList<int>{2});
+        QCOMPARE(list.indexOf(ids.at(2)).row(), 1);
+    }
+
     void delete_asksThenSelectsTheNeighbour_data()
     {
         QTest::addColumn<int>("rows");
