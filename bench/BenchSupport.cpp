@@ -11,6 +11,7 @@
 #include <arpa/inet.h>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <malloc.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -104,6 +105,22 @@ int connectToLoopback(quint16 port)
         return fd;
     ::close(fd);
     return -1;
+}
+
+QuietStandardOutput::QuietStandardOutput()
+    : m_saved(::dup(STDOUT_FILENO))
+{
+    std::fflush(stdout);
+    const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    ::dup2(nowhere, STDOUT_FILENO);
+    ::close(nowhere);
+}
+
+QuietStandardOutput::~QuietStandardOutput()
+{
+    std::fflush(stdout);
+    ::dup2(m_saved, STDOUT_FILENO);
+    ::close(m_saved);
 }
 
 } // namespace Bench

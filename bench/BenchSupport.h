@@ -38,4 +38,19 @@ void report(const char *key, double value);
 // A socket connected to the port on 127.0.0.1, for the caller to close; -1 when none listens.
 int connectToLoopback(quint16 port);
 
+// While it lives, what this process writes to standard output goes nowhere: a manager measured in
+// the benchmark's own process prints the application's console log there, in the middle of the
+// table.
+class QuietStandardOutput
+{
+public:
+    QuietStandardOutput();
+    ~QuietStandardOutput();
+    QuietStandardOutput(const QuietStandardOutput &) = delete;
+    QuietStandardOutput &operator=(const QuietStandardOutput &) = delete;
+
+private:
+    int m_saved;
+};
+
 } // namespace Bench

@@ -132,9 +132,12 @@ void startToReady()
     auto manager = fixture.manager();
     QList<double> application;
     QList<double> direct;
-    for (int i = 0; i < 11; ++i) {
-        application.append(readyThroughManager(*manager, i));
-        direct.append(readyDirectly(fixture, i));
+    {
+        const Bench::QuietStandardOutput quiet;
+        for (int i = 0; i < 11; ++i) {
+            application.append(readyThroughManager(*manager, i));
+            direct.append(readyDirectly(fixture, i));
+        }
     }
     const QList<double> each = ratios(application, direct);
     const bool allReady = !application.contains(-1) && !direct.contains(-1);
