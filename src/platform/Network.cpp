@@ -2,41 +2,45 @@
 #include "Network.h"
 
 #include "InstalledProgram.h"
+#include "OnDemandLibrary.h"
 
 #include <QCoreApplication>
-#include <QLibrary>
 
 namespace Network {
 namespace {
 
-// The installed program loads the installed module and nothing else; a program of the build
-// tree (the application, the tests) loads the module built beside it.
-QString modulePath()
+// The module as a library loaded when first needed: its file, and the module its entry makes.
+struct ModuleLibrary
 {
-    if (isInstalledProgram(QStringLiteral(HALVEX_INSTALLED_BINDIR), QCoreApplication::applicationDirPath()))
-        return QStringLiteral(HALVEX_INSTALLED_NETWORK_MODULE);
-    return QStringLiteral(HALVEX_BUILT_NETWORK_MODULE);
-}
+    // The installed program loads the installed module and nothing else; a program of the build
+    // tree (the application, the tests) loads the module built beside it.
+    static QString path()
+    {
+        if (isInstalledProgram(QStringLiteral(HALVEX_INSTALLED_BINDIR), QCoreApplication::applicationDirPath()))
+            return QStringLiteral(HALVEX_INSTALLED_NETWORK_MODULE);
+        return QStringLiteral(HALVEX_BUILT_NETWORK_MODULE);
+    }
+
+    // Made once and kept: its objects live until the application ends.
+    Module *module = nullptr;
+    bool resolve(QLibrary &library)
+    {
+        using Entry = Module *(*)();
+        const auto entry = reinterpret_cast<Entry>(library.resolve(HALVEX_NETWORK_MODULE_ENTRY));
+        module = entry ? entry() : nullptr;
+        return module;
+    }
+};
 
 } // namespace
 
 Module *module(QString *error)
 {
-    static QString loadError;
-    static Module *const loaded = []() -> Module * {
-        QLibrary library(modulePath());
-        using Entry = Module *(*)();
-        const auto entry = reinterpret_cast<Entry>(library.resolve(HALVEX_NETWORK_MODULE_ENTRY));
-        if (!entry) {
-            loadError = QStringLiteral("the network module cannot be loaded: ") + library.errorString();
-            return nullptr;
-        }
-        // Kept loaded: its objects live until the application ends.
-        return entry();
-    }();
-    if (!loaded && error)
-        *error = loadError;
-    return loaded;
+    QString reason;
+    const ModuleLibrary *library = OnDemandLibrary::load<ModuleLibrary>(&reason);
+    if (!library && error)
+        *error = QStringLiteral("the network module cannot be loaded: ") + reason;
+    return library ? library->module : nullptr;
 }
 
 } // namespace Network

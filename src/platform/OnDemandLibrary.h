@@ -7,8 +7,8 @@
 #include <memory>
 
 // A C library loaded when it is first needed instead of at every start, with the functions its
-// user calls. Functions is a struct of function pointers that names the library's file
-// (fileName, and version, the ABI's number in its name) and fills every pointer in
+// user calls. Functions is a struct of function pointers that names the library's file (fileName,
+// and version, the ABI's number in its name; or a path() of its own) and fills every pointer in
 // resolve(QLibrary &), false when one is missing. The two macros below write both from one list.
 namespace OnDemandLibrary {
 
@@ -19,7 +19,11 @@ const Functions *load(QString *error)
 {
     static QString loadError;
     static const Functions *const loaded = []() -> const Functions * {
-        QLibrary file(QString::fromLatin1(Functions::fileName), Functions::version);
+        QLibrary file;
+        if constexpr (requires { Functions::path(); })
+            file.setFileName(Functions::path());
+        else
+            file.setFileNameAndVersion(QString::fromLatin1(Functions::fileName), Functions::version);
         auto functions = std::make_unique<Functions>();
         if (!file.load() || !functions->resolve(file)) {
             loadError = file.errorString();
