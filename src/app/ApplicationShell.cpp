@@ -56,7 +56,7 @@ std::optional<QString> privilegeElevator()
 
 } // namespace
 
-ApplicationShell::ApplicationShell()
+ApplicationShell::ApplicationShell(std::optional<RegistryReading> registry)
 {
     configureApplication();
     const AppPaths paths = AppPaths::standard();
@@ -73,7 +73,8 @@ ApplicationShell::ApplicationShell()
             : std::nullopt;
     m_privilegedRunner = new PrivilegedCommandRunner(helper, privilegeElevator());
     m_hostNames = new LocalHostNames(hostsFile, m_privilegedRunner);
-    m_instances = new InstanceManager(m_settings, paths.registryFile(), m_hostNames);
+    m_instances = new InstanceManager(
+        m_settings, registry ? std::move(*registry) : RegistryReading(paths.registryFile()), m_hostNames);
     // The manager has adopted the servers still running from an earlier session, which are not
     // started again. Queued behind the settings' first turn, which brings the configured server.
     QTimer::singleShot(0, m_instances, &InstanceManager::startMarkedInstances);

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "instances/RegistryReading.h"
+
 #include <memory>
+#include <optional>
 
 class QString;
 
@@ -27,8 +30,9 @@ class TrayIcon;
 class ApplicationShell
 {
 public:
-    // A QApplication must exist.
-    ApplicationShell();
+    // A QApplication must exist. The registry is read when the instances are made, unless the
+    // caller started reading it ahead.
+    explicit ApplicationShell(std::optional<RegistryReading> registry = std::nullopt);
     ~ApplicationShell();
 
     ContentView *window() const { return m_window.get(); }

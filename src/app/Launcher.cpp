@@ -74,6 +74,8 @@ void whenAdoptedServersSettled(InstanceManager *instances, std::function<void()>
 
 int runApplication(int &argc, char **argv, bool background)
 {
+    // On another core while this one reaches the window system.
+    RegistryReading registry = RegistryReading::ahead(AppPaths::standard().registryFile());
     QApplication app(argc, argv);
     // Before anything starts a server: from here on, these signals quit in order.
     QuitSignals quitSignals;
@@ -82,7 +84,7 @@ int runApplication(int &argc, char **argv, bool background)
         QCoreApplication::quit();
     });
 
-    ApplicationShell shell;
+    ApplicationShell shell(std::move(registry));
     CommandHandler handler(shell.instances(), shell.importExport(), shell.window());
     CommandServer server(&handler);
     const auto openChannel = [&shell, &server] {

@@ -2,6 +2,7 @@
 #include "InstanceManager.h"
 
 #include "core/AppSettings.h"
+#include "core/FileContents.h"
 #include "core/ReferenceDate.h"
 #include "core/StateFile.h"
 #include "instances/ExecutableProbe.h"
@@ -29,15 +30,20 @@ constexpr qint64 directorySliceNanoseconds = 8'000'000;
 
 InstanceManager::InstanceManager(AppSettings *settings, const QString &registryFile, LocalHostNames *hostNames,
                                  QObject *parent)
+    : InstanceManager(settings, RegistryReading(registryFile), hostNames, parent)
+{}
+
+InstanceManager::InstanceManager(AppSettings *settings, RegistryReading registry, LocalHostNames *hostNames,
+                                 QObject *parent)
     : QObject(parent)
     , m_settings(settings)
-    , m_registry(std::make_unique<StateFile>(registryFile))
+    , m_registry(std::make_unique<StateFile>(registry.path()))
     , m_registryWriter(m_registry.get())
     , m_hostNames(hostNames)
     , m_directories(settings)
-    , m_autostart(QFileInfo(registryFile).absolutePath() + QStringLiteral("/autostart.json"))
-    , m_outputDirectory(QFileInfo(registryFile).absolutePath() + QStringLiteral("/output"))
-    , m_runRecords(QFileInfo(registryFile).absolutePath() + QStringLiteral("/run"))
+    , m_autostart(QFileInfo(registry.path()).absolutePath() + QStringLiteral("/autostart.json"))
+    , m_outputDirectory(QFileInfo(registry.path()).absolutePath() + QStringLiteral("/output"))
+    , m_runRecords(QFileInfo(registry.path()).absolutePath() + QStringLiteral("/run"))
     , m_output(new ServerOutput(this))
     , m_startQueue(new StartQueue(this, this))
     , m_launcher(new ServerLauncher(this))
@@ -64,7 +70,7 @@ InstanceManager::InstanceManager(AppSettings *settings, const QString &registryF
                 announce(id, m_logs.addStamped(id, entry));
         });
     connect(m_launcher, &ServerLauncher::launched, this, &InstanceManager::launched);
-    loadInstances();
+    load(registry);
     adoptSurvivingServers();
 }
 
@@ -109,8 +115,14 @@ void InstanceManager::loadInstances()
 {
     // The file is read and marked here, not while the writer's thread has it.
     waitForSave();
-    const auto bytes = m_registry->read();
-    if (!bytes)
+    RegistryReading registry(m_registry->path());
+    load(registry);
+}
+
+void InstanceManager::load(RegistryReading &registry)
+{
+    std::optional<RegistryContents> contents = registry.take();
+    if (!contents)
         return;
     // A name or port put in by hand must not reach a path, a host name or a launch.
     const auto refused = [this](qsizetype index, const QString &error) {
@@ -121,14 +133,16 @@ void InstanceManager::loadInstances()
     };
     // The file as this application writes it is read without a JSON parser, which would take most
     // of the start-up with thousands of records.
-    std::optional<QList<HalvexInstance>> loaded = m_encoder.read(*bytes);
+    std::optional<QList<HalvexInstance>> loaded = std::move(contents->records);
     if (loaded) {
         for (qsizetype i = 0; i < loaded->size(); ++i) {
             if (refused(i, loaded->at(i).validationError()))
                 return;
         }
+        m_encoder.startLearning(contents->file, *loaded);
     } else {
-        const QJsonDocument document = QJsonDocument::fromJson(*bytes);
+        const QByteArray bytes = contents->file.bytes().toByteArray();
+        const QJsonDocument document = QJsonDocument::fromJson(bytes);
         if (!document.isArray()) {
             m_registry->markUndecodable(QStringLiteral("not a JSON array"));
             return;
@@ -146,12 +160,16 @@ void InstanceManager::loadInstances()
                 return;
             loaded->append(*instance);
         }
-        m_encoder.learn(*bytes, *loaded);
+        m_encoder.learn(bytes, *loaded);
     }
     // No process of this run can belong to a stored record: a flag saved while its server ran
     // would otherwise leave the record "running" for ever, unstartable and unstoppable.
-    for (HalvexInstance &instance : *loaded)
-        instance.isRunning = false;
+    // Only where one is set: the list is still shared with the encoder learning it, and a change
+    // copies it whole.
+    for (qsizetype i = 0; i < loaded->size(); ++i) {
+        if (loaded->at(i).isRunning)
+            (*loaded)[i].isRunning = false;
+    }
     m_instances = *loaded;
     reindex();
     emit instancesReset();
@@ -164,6 +182,7 @@ void InstanceManager::saveInstances()
 
 void InstanceManager::waitForSave()
 {
+    m_encoder.waitForLearning();
     m_registryWriter.flush();
 }
 

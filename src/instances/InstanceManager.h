@@ -7,6 +7,7 @@
 #include "instances/DataDirectories.h"
 #include "instances/InstanceLogs.h"
 #include "instances/RegistryEncoder.h"
+#include "instances/RegistryReading.h"
 #include "instances/RunRecords.h"
 #include "instances/ServerLaunch.h"
 #include "instances/ServerProcess.h"
@@ -55,6 +56,9 @@ public:
     // beside the registry file, and managed again.
     InstanceManager(AppSettings *settings, const QString &registryFile, LocalHostNames *hostNames = nullptr,
                     QObject *parent = nullptr);
+    // The same, with the registry file read as the reading does it (ahead, maybe).
+    InstanceManager(AppSettings *settings, RegistryReading registry, LocalHostNames *hostNames = nullptr,
+                    QObject *parent = nullptr);
     ~InstanceManager() override;
 
     const QList<HalvexInstance> &instances() const { return m_instances; }
@@ -84,7 +88,8 @@ public:
     // Writes the registry file in the background; a failure is announced by saveFailed, once until
     // a save succeeds again.
     void saveInstances();
-    // Blocks until the registry file holds the last save, and its outcome has been announced.
+    // Blocks until the registry file holds the last save, and its outcome has been announced; and
+    // until the registry as read at the start is taken in for the next save.
     void waitForSave();
     void loadInstances();
 
@@ -172,6 +177,7 @@ signals:
     void runStateChanged(const QUuid &id);
 
 private:
+    void load(RegistryReading &registry);
     // Stamps the records with the current time, appends them and returns their ids.
     QList<QUuid> appendRecords(const QList<HalvexInstance> &records);
     // Tells the views and the command line of an entry the log took.

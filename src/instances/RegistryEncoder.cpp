@@ -210,6 +210,7 @@ bool RegistryEncoder::encodeInPlace(const QList<HalvexInstance> &instances)
 
 QByteArray RegistryEncoder::encode(const QList<HalvexInstance> &instances)
 {
+    waitForLearning();
     // An edit or a change of run state rewrites the record where it lies: nothing else is copied,
     // and no memory is made afresh.
     if (encodeInPlace(instances))
@@ -282,6 +283,12 @@ QByteArray RegistryEncoder::encode(const QList<HalvexInstance> &instances)
 
 void RegistryEncoder::learn(const QByteArray &bytes, const QList<HalvexInstance> &records)
 {
+    waitForLearning();
+    take(bytes, records);
+}
+
+void RegistryEncoder::take(const QByteArray &bytes, const QList<HalvexInstance> &records)
+{
     forget();
     m_bytes = bytes;
     m_encoded.reserve(records.size());
@@ -308,26 +315,26 @@ void RegistryEncoder::learn(const QByteArray &bytes, const QList<HalvexInstance>
     }
 }
 
-std::optional<QList<HalvexInstance>> RegistryEncoder::read(const QByteArray &bytes)
+std::optional<QList<HalvexInstance>> RegistryEncoder::decode(QByteArrayView bytes)
 {
     QByteArrayView text = bytes;
     if (!text.startsWith('['))
         return std::nullopt;
     text = text.sliced(1);
-    QList<Encoded> encoded;
+    QList<HalvexInstance> records;
     // Room for as many records as the bytes can hold (none is shorter than its keys, its id and
     // the shortest values), so that thousands are not moved again and again as the list grows.
     constexpr qsizetype shortestRecord = 126;
-    encoded.reserve(bytes.size() / shortestRecord + 1);
+    records.reserve(bytes.size() / shortestRecord + 1);
     QByteArray written;
     RecordReader reader(text);
     while (!text.isEmpty() && text.front() != ']') {
-        if (!encoded.isEmpty()) {
+        if (!records.isEmpty()) {
             if (text.front() != ',')
                 return std::nullopt;
             text = text.sliced(1);
         }
-        const qsizetype offset = text.data() - bytes.constData();
+        const QByteArrayView from = text;
         auto record = reader.record();
         // Dates out of range are refused by the JSON parser, with the reason.
         if (!record || !ReferenceDate::isInRange(record->createdAt) || !ReferenceDate::isInRange(record->updatedAt))
@@ -335,21 +342,29 @@ std::optional<QList<HalvexInstance>> RegistryEncoder::read(const QByteArray &byt
         // Only the text encode() writes for the record is known to read as the JSON parser reads it.
         written.resize(0);
         record->appendCompactJson(written);
-        const Span span{offset, text.data() - bytes.constData() - offset};
-        if (QByteArrayView(bytes).sliced(span.offset, span.length) != written)
+        if (from.first(text.data() - from.data()) != written)
             return std::nullopt;
-        encoded.append({std::move(*record), span});
+        records.append(std::move(*record));
     }
     if (text != "]")
         return std::nullopt;
-    forget();
-    m_bytes = bytes;
-    m_encoded = std::move(encoded);
-    QList<HalvexInstance> records;
-    records.reserve(m_encoded.size());
-    for (const Encoded &each : std::as_const(m_encoded))
-        records.append(each.record);
     return records;
+}
+
+void RegistryEncoder::startLearning(const FileContents &contents, const QList<HalvexInstance> &records)
+{
+    waitForLearning();
+    // Both are let go of on the thread as soon as it is done: the list is the caller's alone again,
+    // and the file is unmapped.
+    m_learning = std::jthread([this, file = contents, taken = records]() mutable {
+        take(std::exchange(file, {}).bytes().toByteArray(), std::exchange(taken, {}));
+    });
+}
+
+void RegistryEncoder::waitForLearning()
+{
+    if (m_learning.joinable())
+        m_learning.join();
 }
 
 void RegistryEncoder::forget()

@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/FileContents.h"
 #include "core/HalvexInstance.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QList>
 
 #include <optional>
+#include <thread>
 
 namespace RegistryText {
 
@@ -43,9 +46,15 @@ public:
     // so that the first save after a load does not encode every record again.
     void learn(const QByteArray &bytes, const QList<HalvexInstance> &records);
     // The records of a file exactly as encode() writes it, read far faster than a JSON parser
-    // can, and learnt as learn() does; nothing for any other text, which the caller reads with a
-    // parser (and learns). Records are as stored: they are not validated.
-    std::optional<QList<HalvexInstance>> read(const QByteArray &bytes);
+    // can; nothing for any other text, which the caller reads with a parser (and learns). Records
+    // are as stored: they are not validated. Safe on any thread.
+    static std::optional<QList<HalvexInstance>> decode(QByteArrayView bytes);
+    // learn() for the records decode() read from these contents, done on a thread of its own: the
+    // caller needs the records at once and the encoder only at the next save, while learning
+    // copies the bytes and every record into memory fresh from the system. Any later call waits
+    // for it. Until it is done, a change to the list of records makes a copy of the list.
+    void startLearning(const FileContents &contents, const QList<HalvexInstance> &records);
+    void waitForLearning();
 
 private:
     using Span = RegistryText::Span;
@@ -56,6 +65,7 @@ private:
     Encoded *previous(const QUuid &id, qsizetype &cursor);
     // Writes the records over the last bytes where that is cheap; false where it is not.
     bool encodeInPlace(const QList<HalvexInstance> &instances);
+    void take(const QByteArray &bytes, const QList<HalvexInstance> &records);
     void forget();
 
     QByteArray m_bytes;
@@ -65,4 +75,6 @@ private:
     // Those of the save before last, kept for their memory.
     QByteArray m_spareBytes;
     QList<Encoded> m_spareEncoded;
+    // Learning the records read, which writes all of the above: last, to be joined first.
+    std::jthread m_learning;
 };

@@ -6,6 +6,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -79,6 +80,21 @@ private slots:
         // No server of this run belongs to it: "running" would make it unstartable for ever.
         QVERIFY(!loaded[0].isRunning);
         QCOMPARE(loaded[1].name, u"idle"_s);
+    }
+
+    // The application reads the registry on another thread while it reaches the window system: the
+    // application object must still be made on the thread Qt takes for the main one.
+    void readingAhead_leavesTheMainThreadToTheApplication()
+    {
+        m_home->add(u"orders"_s);
+        m_home->add(u"sales"_s);
+        registry().waitForSave();
+        QProcess program;
+        program.start(QStringLiteral(READ_AHEAD), {registryFile()});
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.readAllStandardError(), QByteArray());
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(program.readAllStandardOutput(), QByteArray("2\n"));
     }
 
     void unreadable_failsTheWholeFile_data()
