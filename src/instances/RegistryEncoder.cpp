@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -356,9 +357,14 @@ void RegistryEncoder::startLearning(const FileContents &contents, const QList<Ha
     waitForLearning();
     // Both are let go of on the thread as soon as it is done: the list is the caller's alone again,
     // and the file is unmapped.
-    m_learning = std::jthread([this, file = contents, taken = records]() mutable {
-        take(std::exchange(file, {}).bytes().toByteArray(), std::exchange(taken, {}));
-    });
+    try {
+        m_learning = std::jthread([this, file = contents, taken = records]() mutable {
+            take(std::exchange(file, {}).bytes().toByteArray(), std::exchange(taken, {}));
+        });
+    } catch (const std::system_error &) {
+        // No thread to be had: learnt here.
+        take(contents.bytes().toByteArray(), records);
+    }
 }
 
 void RegistryEncoder::waitForLearning()

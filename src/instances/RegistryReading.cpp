@@ -5,6 +5,8 @@
 
 #include <QThread>
 
+#include <system_error>
+
 RegistryReading::RegistryReading(QString path)
     : m_path(std::move(path))
 {}
@@ -15,7 +17,11 @@ RegistryReading RegistryReading::ahead(QString path)
     // must be made on; the reading makes one, its file. This thread claims the part first.
     QThread::currentThread();
     RegistryReading reading(std::move(path));
-    reading.m_ahead = std::async(std::launch::async, &RegistryReading::read, reading.m_path);
+    try {
+        reading.m_ahead = std::async(std::launch::async, &RegistryReading::read, reading.m_path);
+    } catch (const std::system_error &) {
+        // No thread to be had: read when asked.
+    }
     return reading;
 }
 
