@@ -133,13 +133,14 @@ void InstanceManager::load(RegistryReading &registry)
     };
     // The file as this application writes it is read without a JSON parser, which would take most
     // of the start-up with thousands of records.
-    std::optional<QList<HalvexInstance>> loaded = std::move(contents->records);
-    if (loaded) {
+    std::optional<QList<HalvexInstance>> loaded;
+    if (contents->decoded) {
+        loaded = std::move(contents->decoded->records);
         for (qsizetype i = 0; i < loaded->size(); ++i) {
             if (refused(i, loaded->at(i).validationError()))
                 return;
         }
-        m_encoder.startLearning(contents->file, *loaded);
+        m_encoder.startLearning(contents->file, *loaded, contents->decoded->spans);
     } else {
         const QByteArray bytes = contents->file.bytes().toByteArray();
         const QJsonDocument document = QJsonDocument::fromJson(bytes);

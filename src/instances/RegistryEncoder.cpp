@@ -316,17 +316,19 @@ void RegistryEncoder::take(const QByteArray &bytes, const QList<HalvexInstance> 
     }
 }
 
-std::optional<QList<HalvexInstance>> RegistryEncoder::decode(QByteArrayView bytes)
+std::optional<RegistryText::Decoded> RegistryEncoder::decode(QByteArrayView bytes)
 {
     QByteArrayView text = bytes;
     if (!text.startsWith('['))
         return std::nullopt;
     text = text.sliced(1);
-    QList<HalvexInstance> records;
+    RegistryText::Decoded decoded;
+    QList<HalvexInstance> &records = decoded.records;
     // Room for as many records as the bytes can hold (none is shorter than its keys, its id and
     // the shortest values), so that thousands are not moved again and again as the list grows.
     constexpr qsizetype shortestRecord = 126;
     records.reserve(bytes.size() / shortestRecord + 1);
+    decoded.spans.reserve(records.capacity());
     QByteArray written;
     RecordReader reader(text);
     while (!text.isEmpty() && text.front() != ']') {
@@ -346,25 +348,36 @@ std::optional<QList<HalvexInstance>> RegistryEncoder::decode(QByteArrayView byte
         if (from.first(text.data() - from.data()) != written)
             return std::nullopt;
         records.append(std::move(*record));
+        decoded.spans.append({from.data() - bytes.data(), written.size()});
     }
     if (text != "]")
         return std::nullopt;
-    return records;
+    return decoded;
 }
 
-void RegistryEncoder::startLearning(const FileContents &contents, const QList<HalvexInstance> &records)
+void RegistryEncoder::startLearning(const FileContents &contents, const QList<HalvexInstance> &records,
+                                    const QList<Span> &spans)
 {
     waitForLearning();
-    // Both are let go of on the thread as soon as it is done: the list is the caller's alone again,
+    // All are let go of on the thread as soon as it is done: the list is the caller's alone again,
     // and the file is unmapped.
     try {
-        m_learning = std::jthread([this, file = contents, taken = records]() mutable {
-            take(std::exchange(file, {}).bytes().toByteArray(), std::exchange(taken, {}));
+        m_learning = std::jthread([this, file = contents, taken = records, where = spans]() mutable {
+            adopt(std::exchange(file, {}).bytes().toByteArray(), std::exchange(taken, {}), std::exchange(where, {}));
         });
     } catch (const std::system_error &) {
         // No thread to be had: learnt here.
-        take(contents.bytes().toByteArray(), records);
+        adopt(contents.bytes().toByteArray(), records, spans);
     }
+}
+
+void RegistryEncoder::adopt(const QByteArray &bytes, const QList<HalvexInstance> &records, const QList<Span> &spans)
+{
+    forget();
+    m_bytes = bytes;
+    m_encoded.reserve(records.size());
+    for (qsizetype i = 0; i < records.size(); ++i)
+        m_encoded.append({records.at(i), spans.at(i)});
 }
 
 void RegistryEncoder::waitForLearning()

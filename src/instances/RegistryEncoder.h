@@ -28,6 +28,13 @@ struct Encoded
     Span span;
 };
 
+// The records of a file and where the text of each lies, in the same order.
+struct Decoded
+{
+    QList<HalvexInstance> records;
+    QList<Span> spans;
+};
+
 } // namespace RegistryText
 
 // A list of thousands of them grows by moving its bytes, not each record.
@@ -48,12 +55,13 @@ public:
     // The records of a file exactly as encode() writes it, read far faster than a JSON parser
     // can; nothing for any other text, which the caller reads with a parser (and learns). Records
     // are as stored: they are not validated. Safe on any thread.
-    static std::optional<QList<HalvexInstance>> decode(QByteArrayView bytes);
-    // learn() for the records decode() read from these contents, done on a thread of its own: the
-    // caller needs the records at once and the encoder only at the next save, while learning
-    // copies the bytes and every record into memory fresh from the system. Any later call waits
-    // for it. Until it is done, a change to the list of records makes a copy of the list.
-    void startLearning(const FileContents &contents, const QList<HalvexInstance> &records);
+    static std::optional<RegistryText::Decoded> decode(QByteArrayView bytes);
+    // learn() for the records and spans decode() read from these contents, done on a thread of
+    // its own: the caller needs the records at once and the encoder only at the next save, while
+    // learning copies the bytes and every record into memory fresh from the system. Any later call
+    // waits for it. Until it is done, a change to the list of records makes a copy of the list.
+    void startLearning(const FileContents &contents, const QList<HalvexInstance> &records,
+                       const QList<RegistryText::Span> &spans);
     void waitForLearning();
 
 private:
@@ -66,6 +74,8 @@ private:
     // Writes the records over the last bytes where that is cheap; false where it is not.
     bool encodeInPlace(const QList<HalvexInstance> &instances);
     void take(const QByteArray &bytes, const QList<HalvexInstance> &records);
+    // Takes records whose text is known to lie where the spans say.
+    void adopt(const QByteArray &bytes, const QList<HalvexInstance> &records, const QList<Span> &spans);
     void forget();
 
     QByteArray m_bytes;

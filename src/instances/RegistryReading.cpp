@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "RegistryReading.h"
 
-#include "RegistryEncoder.h"
-
 #include <QThread>
 
 #include <system_error>
@@ -35,6 +33,6 @@ std::optional<RegistryContents> RegistryReading::read(const QString &path)
     std::optional<FileContents> file = FileContents::open(path);
     if (!file)
         return std::nullopt;
-    auto records = RegistryEncoder::decode(file->bytes());
-    return RegistryContents{std::move(*file), std::move(records)};
+    auto decoded = RegistryEncoder::decode(file->bytes());
+    return RegistryContents{std::move(*file), std::move(decoded)};
 }

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/FileContents.h"
-#include "core/HalvexInstance.h"
+#include "instances/RegistryEncoder.h"
 
 #include <QList>
 #include <QString>
@@ -10,13 +10,13 @@
 #include <future>
 #include <optional>
 
-// The registry file as read: its contents, and its records where the text is exactly as
-// RegistryEncoder writes it.
+// The registry file as read: its contents, and its records (and where their text lies) where the
+// text is exactly as RegistryEncoder writes it.
 struct RegistryContents
 {
     FileContents file;
     // Nothing for any other text, which a JSON parser reads.
-    std::optional<QList<HalvexInstance>> records;
+    std::optional<RegistryText::Decoded> decoded;
 };
 
 // Reads the registry file when the manager asks, or ahead of that on a thread of its own. A start

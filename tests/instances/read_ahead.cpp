@@ -23,6 +23,7 @@ int main(int argc, char *argv[])
     QCoreApplication application(argc, argv);
     QTimer::singleShot(0, &application, &QCoreApplication::quit);
     QCoreApplication::exec();
-    std::printf("%lld\n", contents && contents->records ? static_cast<long long>(contents->records->size()) : -1LL);
+    std::printf("%lld\n",
+                contents && contents->decoded ? static_cast<long long>(contents->decoded->records.size()) : -1LL);
     return warned ? 1 : 0;
 }
