@@ -102,9 +102,10 @@ ApplicationShell::ApplicationShell(std::optional<RegistryReading> registry)
     context.loginAutostart = m_loginAutostart.get();
     context.urlOpener = m_urlOpener;
     m_window = std::make_unique<ContentView>(context);
-    // Preparing the first launch's check takes a core for milliseconds, which the window needs
-    // while it comes up.
-    QObject::connect(m_window.get(), &ContentView::firstPainted, m_instances, &InstanceManager::prepareLaunchChecks);
+    // Preparing the first launch and the first save takes a core for milliseconds, which the window
+    // needs while it comes up.
+    QObject::connect(m_window.get(), &ContentView::firstPainted, m_instances, &InstanceManager::prepareLaunches);
+    QObject::connect(m_window.get(), &ContentView::firstPainted, m_instances, &InstanceManager::prepareSaves);
 
     if (TrayIcon::mayAppear()) {
         m_tray = std::make_unique<TrayIcon>(m_instances);

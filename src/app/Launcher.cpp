@@ -98,7 +98,8 @@ int runApplication(int &argc, char **argv, bool background)
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &server, &CommandServer::close);
 
     if (background) {
-        shell.instances()->prepareLaunchChecks();
+        shell.instances()->prepareLaunches();
+        shell.instances()->prepareSaves();
         openChannel();
     } else {
         // The channel loads the network module, which the window's first frame does not need: it

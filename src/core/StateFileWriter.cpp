@@ -7,10 +7,14 @@ StateFileWriter::StateFileWriter(StateFile *file, QObject *parent)
     : QObject(parent)
     , m_file(file)
 {
-    // One thread: writes of the same file in the order they were handed in. It is made now and
-    // kept, so that a save does not wait for a thread to be created.
+    // One thread: writes of the same file in the order they were handed in. Once made it is kept,
+    // so that a save does not wait for a thread to be created.
     m_thread.setMaxThreadCount(1);
     m_thread.setExpiryTimeout(-1);
+}
+
+void StateFileWriter::prepare()
+{
     m_thread.start([] {});
 }
 

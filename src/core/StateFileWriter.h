@@ -25,6 +25,9 @@ public:
     // Waits for the last contents handed in to be written: nothing is lost at a quit.
     ~StateFileWriter() override;
 
+    // Makes the writer's thread now, so that the next write() does not wait while it is made.
+    // Without it, the first write() makes it.
+    void prepare();
     void write(QByteArray bytes);
     // Blocks until everything handed in so far is written, and announces the outcomes before it
     // returns. The file may then be used from the writer's thread until the next write().

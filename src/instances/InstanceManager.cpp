@@ -140,7 +140,7 @@ void InstanceManager::load(RegistryReading &registry)
             if (refused(i, loaded->at(i).validationError()))
                 return;
         }
-        m_encoder.startLearning(contents->file, *loaded, contents->decoded->spans);
+        m_encoder.learnDecoded(contents->file, *loaded, contents->decoded->spans);
     } else {
         const QByteArray bytes = contents->file.bytes().toByteArray();
         const QJsonDocument document = QJsonDocument::fromJson(bytes);
@@ -308,8 +308,15 @@ void InstanceManager::deleteInstance(const HalvexInstance &instance)
     removeDataDirectory(instance);
 }
 
-void InstanceManager::prepareLaunchChecks()
+void InstanceManager::prepareSaves()
 {
+    m_encoder.learnInBackground();
+    m_registryWriter.prepare();
+}
+
+void InstanceManager::prepareLaunches()
+{
+    m_output->start();
     if (std::exchange(m_preparesLaunchChecks, true))
         return;
     const auto prepare = [this] { ExecutableProbe::prepare(m_settings->binaryPath().toLocalFile()); };

@@ -114,10 +114,15 @@ public:
     // Starts every stopped instance, in list order, one per turn of the event loop.
     void startAllInstances();
 
-    // Starts preparing the first launch's check of the configured executable, now and whenever the
-    // executable changes, on threads of their own; once is enough. Without it the first launch does
-    // all of the check itself.
-    void prepareLaunchChecks();
+    // Each prepares, on threads of their own, what makes the first launch or the first save quick;
+    // without them the launch or the save does that work itself. Called once the window is up: each
+    // takes a core for a while, which the window needs until then. Once is enough.
+    // The check of the configured executable (again whenever it changes), and the thread that reads
+    // the servers' output.
+    void prepareLaunches();
+    // The thread that writes the registry, and taking in the registry as read for the next save
+    // (also after a later load).
+    void prepareSaves();
     // Checks the configured executable, logging what it finds, and starts it as a child process
     // with the instance's settings in its environment. All but the first check happen on a thread
     // of their own: the instance stays Stopped until the server has been started, and launchEnded

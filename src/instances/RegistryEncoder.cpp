@@ -284,7 +284,8 @@ QByteArray RegistryEncoder::encode(const QList<HalvexInstance> &instances)
 
 void RegistryEncoder::learn(const QByteArray &bytes, const QList<HalvexInstance> &records)
 {
-    waitForLearning();
+    joinLearning();
+    m_unlearnt.reset();
     take(bytes, records);
 }
 
@@ -355,20 +356,39 @@ std::optional<RegistryText::Decoded> RegistryEncoder::decode(QByteArrayView byte
     return decoded;
 }
 
-void RegistryEncoder::startLearning(const FileContents &contents, const QList<HalvexInstance> &records,
-                                    const QList<Span> &spans)
+void RegistryEncoder::learnDecoded(const FileContents &contents, const QList<HalvexInstance> &records,
+                                   const QList<Span> &spans)
 {
-    waitForLearning();
-    // All are let go of on the thread as soon as it is done: the list is the caller's alone again,
-    // and the file is unmapped.
+    // Whatever was read before is superseded: it is not learnt.
+    joinLearning();
+    m_unlearnt = Unlearnt{contents, records, spans};
+    if (m_learnsInBackground)
+        startLearning();
+}
+
+void RegistryEncoder::learnInBackground()
+{
+    m_learnsInBackground = true;
+    if (m_unlearnt)
+        startLearning();
+}
+
+void RegistryEncoder::startLearning()
+{
     try {
-        m_learning = std::jthread([this, file = contents, taken = records, where = spans]() mutable {
-            adopt(std::exchange(file, {}).bytes().toByteArray(), std::exchange(taken, {}), std::exchange(where, {}));
-        });
+        // All are let go of on the thread as soon as it is done: the list is the caller's alone
+        // again, and the file is unmapped.
+        m_learning =
+            std::jthread([this, unlearnt = *m_unlearnt]() mutable { learnUnlearnt(std::exchange(unlearnt, {})); });
+        m_unlearnt.reset();
     } catch (const std::system_error &) {
-        // No thread to be had: learnt here.
-        adopt(contents.bytes().toByteArray(), records, spans);
+        // No thread to be had: learnt by the next call that needs it.
     }
+}
+
+void RegistryEncoder::learnUnlearnt(const Unlearnt &unlearnt)
+{
+    adopt(unlearnt.file.bytes().toByteArray(), unlearnt.records, unlearnt.spans);
 }
 
 void RegistryEncoder::adopt(const QByteArray &bytes, const QList<HalvexInstance> &records, const QList<Span> &spans)
@@ -381,6 +401,13 @@ void RegistryEncoder::adopt(const QByteArray &bytes, const QList<HalvexInstance>
 }
 
 void RegistryEncoder::waitForLearning()
+{
+    joinLearning();
+    if (m_unlearnt)
+        learnUnlearnt(*std::exchange(m_unlearnt, std::nullopt));
+}
+
+void RegistryEncoder::joinLearning()
 {
     if (m_learning.joinable())
         m_learning.join();

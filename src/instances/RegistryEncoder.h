@@ -56,12 +56,17 @@ public:
     // can; nothing for any other text, which the caller reads with a parser (and learns). Records
     // are as stored: they are not validated. Safe on any thread.
     static std::optional<RegistryText::Decoded> decode(QByteArrayView bytes);
-    // learn() for the records and spans decode() read from these contents, done on a thread of
-    // its own: the caller needs the records at once and the encoder only at the next save, while
-    // learning copies the bytes and every record into memory fresh from the system. Any later call
-    // waits for it. Until it is done, a change to the list of records makes a copy of the list.
-    void startLearning(const FileContents &contents, const QList<HalvexInstance> &records,
-                       const QList<RegistryText::Span> &spans);
+    // learn() for the records and spans decode() read from these contents, done later: the caller
+    // needs the records at once and the encoder only at the next save, while learning copies the
+    // bytes and every record into memory fresh from the system. Learnt on a thread of its own once
+    // learnInBackground() has been called (at once when it has), or else by the next call that
+    // needs it. Until then, a change to the list of records makes a copy of the list.
+    void learnDecoded(const FileContents &contents, const QList<HalvexInstance> &records,
+                      const QList<RegistryText::Span> &spans);
+    // From now on, what learnDecoded() takes is learnt on a thread of its own, and so is what it
+    // took before and is not learnt yet. Any later call waits for that thread.
+    void learnInBackground();
+    // Returns once what learnDecoded() took is learnt: waits for the thread, or learns it here.
     void waitForLearning();
 
 private:
@@ -74,6 +79,17 @@ private:
     // Writes the records over the last bytes where that is cheap; false where it is not.
     bool encodeInPlace(const QList<HalvexInstance> &instances);
     void take(const QByteArray &bytes, const QList<HalvexInstance> &records);
+
+    // What learnDecoded() took and no one has started to learn.
+    struct Unlearnt
+    {
+        FileContents file;
+        QList<HalvexInstance> records;
+        QList<Span> spans;
+    };
+    void startLearning();
+    void learnUnlearnt(const Unlearnt &unlearnt);
+    void joinLearning();
     // Takes records whose text is known to lie where the spans say.
     void adopt(const QByteArray &bytes, const QList<HalvexInstance> &records, const QList<Span> &spans);
     void forget();
@@ -85,6 +101,8 @@ private:
     // Those of the save before last, kept for their memory.
     QByteArray m_spareBytes;
     QList<Encoded> m_spareEncoded;
+    std::optional<Unlearnt> m_unlearnt;
+    bool m_learnsInBackground = false;
     // Learning the records read, which writes all of the above: last, to be joined first.
     std::jthread m_learning;
 };

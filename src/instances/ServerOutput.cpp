@@ -14,17 +14,27 @@ ServerOutput::ServerOutput(QObject *parent)
     m_thread->setObjectName(QStringLiteral("server output"));
     m_reader->moveToThread(m_thread);
     connect(m_thread, &QThread::finished, m_reader, &QObject::deleteLater);
-    m_thread->start();
 }
 
 ServerOutput::~ServerOutput()
 {
+    if (!m_thread->isRunning()) {
+        delete m_reader;
+        return;
+    }
     m_thread->quit();
     m_thread->wait();
 }
 
+void ServerOutput::start()
+{
+    if (!m_thread->isRunning())
+        m_thread->start();
+}
+
 void ServerOutput::follow(const QUuid &id, const QString &path, bool fromEnd)
 {
+    start();
     QMetaObject::invokeMethod(m_reader, [reader = m_reader, id, path, fromEnd] { reader->follow(id, path, fromEnd); });
 }
 

@@ -35,6 +35,9 @@ public:
     explicit ServerOutput(QObject *parent = nullptr);
     ~ServerOutput() override;
 
+    // Starts the thread that reads the files ahead of the first follow(), which starts it otherwise.
+    void start();
+
     // Starts following the file; with fromEnd, what it holds already is skipped (the output of a
     // server found running from an earlier session, which this run never saw).
     void follow(const QUuid &id, const QString &path, bool fromEnd);

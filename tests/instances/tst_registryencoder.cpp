@@ -61,12 +61,13 @@ private slots:
         QList<HalvexInstance> instances = sample();
         RegistryEncoder encoder;
         if (loaded) {
-            // As at a start: the list read, shared with the encoder while it learns.
+            // As at a start: the list read, shared with the encoder while it learns on its thread.
             const QByteArray file = fresh(instances);
             const auto read = RegistryEncoder::decode(file);
             QVERIFY(read);
             instances = read->records;
-            encoder.startLearning(FileContents(file), read->records, read->spans);
+            encoder.learnDecoded(FileContents(file), read->records, read->spans);
+            encoder.learnInBackground();
         } else {
             QCOMPARE(encoder.encode(instances), fresh(instances));
         }
@@ -152,7 +153,8 @@ private slots:
         QList<HalvexInstance> records = *fromParser;
         if (read) {
             QCOMPARE(read->records, records);
-            encoder.startLearning(FileContents(file), read->records, read->spans);
+            // Learnt by the first save, as when no window has come up yet.
+            encoder.learnDecoded(FileContents(file), read->records, read->spans);
         } else {
             encoder.learn(file, records);
         }

@@ -194,7 +194,7 @@ private slots:
         const QString path = m_home->path(u"halvex"_s);
         const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
         QVERIFY(TestSupport::writeFile(path, "#!/bin/sh\n"_ba, permissions));
-        manager().prepareLaunchChecks();
+        manager().prepareLaunches();
         const HalvexInstance instance = add(u"replaced"_s, path);
         QVERIFY(TestSupport::writeFile(path, "just some words\n"_ba, permissions));
         launch(instance);
