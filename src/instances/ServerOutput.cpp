@@ -2,6 +2,7 @@
 #include "ServerOutput.h"
 
 #include "ServerOutputReader.h"
+#include "platform/ThreadPriority.h"
 
 #include <QMutexLocker>
 #include <QThread>
@@ -14,6 +15,9 @@ ServerOutput::ServerOutput(QObject *parent)
     m_thread->setObjectName(QStringLiteral("server output"));
     m_reader->moveToThread(m_thread);
     connect(m_thread, &QThread::finished, m_reader, &QObject::deleteLater);
+    // A flooding server keeps this thread busy; the window's turns must not wait behind it (they
+    // came up to 20 ms late). A server never waits for it either way: its output goes to a file.
+    connect(m_thread, &QThread::started, m_thread, &ThreadPriority::yieldToWindow, Qt::DirectConnection);
 }
 
 ServerOutput::~ServerOutput()
